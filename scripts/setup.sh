@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building Stashbook needs, and with --test
+# also those its tests need (a virtual X server, a window manager, a tray host
+# and the X tools the desktop tests drive it with, clang for the fuzzer).
+# Only missing packages are installed, so a second run costs nothing.
+set -euo pipefail
+
+build_packages=(g++ make cmake ninja-build git pkg-config qt6-base-dev qt6-qpa-plugins
+    libxcb1-dev libgl-dev fonts-dejavu-core)
+test_packages=(xvfb xauth openbox tint2 xdotool x11-utils xclip clang-14 libclang-rt-14-dev)
+
+wanted=("${build_packages[@]}")
+if [[ "${1:-}" == "--test" ]]; then
+    wanted+=("${test_packages[@]}")
+fi
+
+missing=()
+for p in "${wanted[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "setup: installing ${missing[*]}"
+as_root=()
+if [[ $(id -u) -ne 0 ]]; then
+    command -v sudo >/dev/null || { echo "setup: run as root or install sudo" >&2; exit 1; }
+    as_root=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get update -qq
+"${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,276 @@
+#include "app/main_window.h"
+
+#include "app/notifier.h"
+#include "app/twips.h"
+#include "browse/site_list.h"
+
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+
+namespace sb::app {
+
+namespace {
+
+// Client area of the window, in twips.
+constexpr int kClientWidth = 9615;
+constexpr int kClientHeight = 5880;
+// The status bar fills the strip below the outer frame.
+constexpr int kStatusTop = 5475;
+
+const QString kBar = QStringLiteral("<\u00a6>");
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
+                        const QString& tip = {})
+{
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    if (!tip.isEmpty())
+        b->setToolTip(tip);
+    b->setAutoDefault(false);
+    return b;
+}
+
+// Buttons that only label a part of the window: they never take the focus
+// and clicking them does nothing.
+QPushButton* makeHeader(QWidget* parent, const char* name, const QString& caption)
+{
+    QPushButton* b = makeButton(parent, name, caption, QStringLiteral("Reload List!"));
+    b->setFocusPolicy(Qt::NoFocus);
+    return b;
+}
+
+QListWidget* makeList(QWidget* parent, const char* name, const QString& tip = {})
+{
+    auto* l = new QListWidget(parent);
+    l->setObjectName(QLatin1String(name));
+    l->setUniformItemSizes(true);
+    l->setSelectionMode(QAbstractItemView::SingleSelection);
+    if (!tip.isEmpty())
+        l->setToolTip(tip);
+    return l;
+}
+
+QGroupBox* makeFrame(QWidget* parent, const char* name)
+{
+    auto* f = new QGroupBox(parent);
+    f->setObjectName(QLatin1String(name));
+    return f;
+}
+
+QWidget* makeContainer(QWidget* parent, const char* name)
+{
+    auto* w = new QWidget(parent);
+    w->setObjectName(QLatin1String(name));
+    return w;
+}
+
+QMenu* makePopup(QWidget* parent, const char* name)
+{
+    auto* m = new QMenu(QStringLiteral(" "), parent);
+    m->setObjectName(QLatin1String(name));
+    return m;
+}
+
+} // namespace
+
+const QString frmStashbook::kHotKeyHint =
+    QStringLiteral("Use:   Control-T   :To Minimize/Restore 'Stashbook' From The System Tray");
+
+QString frmStashbook::titleText(const QString& version)
+{
+    const QString sep = QStringLiteral("   ") + kBar + QStringLiteral("   ");
+    return QStringLiteral("Stashbook (v") + version + QStringLiteral(")") + sep +
+           QStringLiteral("Sites, Accounts And Passwords") + sep +
+           QStringLiteral("Control-T Shows And Hides");
+}
+
+QString frmStashbook::statusText(const QString& version)
+{
+    const QString sep = QStringLiteral("     ") + kBar + QStringLiteral("     ");
+    return QStringLiteral("Stashbook (v") + version + QStringLiteral(")") + sep +
+           QStringLiteral("Kept In Two Plain Files Beside You") + sep +
+           QStringLiteral("Made With Qt");
+}
+
+frmStashbook::frmStashbook(Environment env, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      env_(std::move(env))
+{
+    Q_ASSERT(env_.notifier);
+    setObjectName(QStringLiteral("frmStashbook"));
+    setWindowIcon(QIcon(QStringLiteral(":/stashbook/icon.png")));
+    buildControls();
+    buildMenus();
+    setTabOrder();
+    connectShell();
+    connectBrowsing();
+}
+
+frmStashbook::~frmStashbook() = default;
+
+void frmStashbook::buildControls()
+{
+    Frame1 = makeFrame(this, "Frame1");
+    placeInTwips(Frame1, 120, 0, 9375, 5415);
+
+    Frame2 = makeFrame(Frame1, "Frame2");
+    placeInTwips(Frame2, 120, 120, 2535, 5175);
+    Frame4 = makeContainer(Frame2, "Frame4");
+    placeInTwips(Frame4, 120, 240, 2295, 375);
+    cmd_Sites = makeHeader(Frame4, "cmd_Sites", QStringLiteral("[SITES] : "));
+    placeInTwips(cmd_Sites, 0, 0, 1575, 350);
+    cmd_Reload = makeButton(Frame2, "cmd_Reload", QStringLiteral("Re&load!"));
+    placeInTwips(cmd_Reload, 1680, 240, 735, 350);
+    lst_Site = makeList(Frame2, "lst_Site");
+    placeInTwips(lst_Site, 120, 600, 2295, 3975);
+    cmd_Add_Site = makeButton(Frame2, "cmd_Add_Site", QStringLiteral("&Add"));
+    placeInTwips(cmd_Add_Site, 120, 4680, 765, 375);
+    cmd_Edit_Site = makeButton(Frame2, "cmd_Edit_Site", QStringLiteral("&Edit"));
+    placeInTwips(cmd_Edit_Site, 885, 4680, 765, 375);
+    cmd_Rem_Site = makeButton(Frame2, "cmd_Rem_Site", QStringLiteral("&Rem"));
+    placeInTwips(cmd_Rem_Site, 1650, 4680, 765, 375);
+
+    frm_Selected_Site = makeFrame(Frame1, "frm_Selected_Site");
+    placeInTwips(frm_Selected_Site, 2760, 120, 6495, 5175);
+    Frame3 = makeContainer(frm_Selected_Site, "Frame3");
+    placeInTwips(Frame3, 120, 240, 6255, 735);
+    cmd_Site_Name = makeHeader(Frame3, "cmd_Site_Name", kHotKeyHint);
+    placeInTwips(cmd_Site_Name, 0, 0, 5895, 350);
+    Command1 = makeHeader(Frame3, "Command1", QStringLiteral("Username"));
+    placeInTwips(Command1, 0, 360, 1815, 350);
+    Command2 = makeHeader(Frame3, "Command2", QStringLiteral("Password"));
+    placeInTwips(Command2, 1800, 360, 1815, 350);
+    Command3 = makeHeader(Frame3, "Command3", QStringLiteral("Extra Info (Optional)"));
+    placeInTwips(Command3, 3600, 360, 2295, 350);
+    cmd_Go = makeButton(frm_Selected_Site, "cmd_Go", QStringLiteral("GO!"),
+                        QStringLiteral("GO! To The URL of Selected Site"));
+    placeInTwips(cmd_Go, 5975, 240, 400, 350);
+    cmd_Go_Referral_URL = makeButton(frm_Selected_Site, "cmd_Go_Referral_URL", QStringLiteral("GO!"),
+                                     QStringLiteral("GO! If Extra Info Is An URL --> Load Page"));
+    placeInTwips(cmd_Go_Referral_URL, 5975, 600, 400, 350);
+    lst_Username = makeList(frm_Selected_Site, "lst_Username",
+                            QStringLiteral("Double-Click To Copy Username To Clipboard"));
+    placeInTwips(lst_Username, 120, 960, 1815, 3660);
+    lst_Password = makeList(frm_Selected_Site, "lst_Password",
+                            QStringLiteral("Double-Click To Copy Password To Clipboard"));
+    placeInTwips(lst_Password, 1920, 960, 1815, 3660);
+    lst_Referral_URL = makeList(frm_Selected_Site, "lst_Referral_URL",
+                                QStringLiteral("Double-Click To Copy Extra Info To Clipboard"));
+    placeInTwips(lst_Referral_URL, 3720, 960, 2655, 3660);
+    cmd_Add_Account =
+        makeButton(frm_Selected_Site, "cmd_Add_Account", QStringLiteral("Add &New Account"));
+    placeInTwips(cmd_Add_Account, 120, 4680, 1815, 375);
+    cmd_Edit_Account =
+        makeButton(frm_Selected_Site, "cmd_Edit_Account", QStringLiteral("Edit &Selected Account"));
+    placeInTwips(cmd_Edit_Account, 1920, 4680, 1815, 375);
+    cmd_Remove_Account = makeButton(frm_Selected_Site, "cmd_Remove_Account",
+                                    QStringLiteral("Remove E&xisting Account"));
+    placeInTwips(cmd_Remove_Account, 3720, 4680, 2655, 375);
+
+    for (QPushButton* b : {cmd_Edit_Site, cmd_Rem_Site, cmd_Go, cmd_Go_Referral_URL,
+                           cmd_Add_Account, cmd_Edit_Account, cmd_Remove_Account})
+        b->setEnabled(false);
+
+    sts_Bar = new QStatusBar(this);
+    sts_Bar->setObjectName(QStringLiteral("sts_Bar"));
+    sts_Bar->setSizeGripEnabled(false);
+    sts_Panel = new QLabel(sts_Bar);
+    sts_Panel->setObjectName(QStringLiteral("sts_Panel"));
+    sts_Bar->addWidget(sts_Panel, 1);
+    placeInTwips(sts_Bar, 0, kStatusTop, kClientWidth, kClientHeight - kStatusTop);
+
+    connect(cmd_Reload, &QPushButton::clicked, this, &frmStashbook::cmd_Reload_Click);
+}
+
+void frmStashbook::buildMenus()
+{
+    mnu_File = makePopup(this, "mnu_File");
+    mnu_Account_Copy = makePopup(this, "mnu_Account_Copy");
+    mnu_Copy_Site = makePopup(this, "mnu_Copy_Site");
+}
+
+void frmStashbook::setTabOrder()
+{
+    const QWidget* order[] = {lst_Site,         cmd_Add_Site,     cmd_Edit_Site, cmd_Rem_Site,
+                              lst_Username,     lst_Password,     lst_Referral_URL,
+                              cmd_Add_Account,  cmd_Edit_Account, cmd_Remove_Account,
+                              cmd_Reload,       cmd_Go,           cmd_Go_Referral_URL};
+    for (size_t i = 0; i + 1 < std::size(order); ++i)
+        QWidget::setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
+}
+
+void frmStashbook::Start_Up()
+{
+    // The client area is sized directly; the window manager adds its frame.
+    setFixedSize(twipsToPixels(kClientWidth, logicalDpiX()),
+                 twipsToPixels(kClientHeight, logicalDpiY()));
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect r(QPoint(), size());
+        r.moveCenter(screen->availableGeometry().center());
+        move(r.topLeft());
+    }
+    Program_Version = QStringLiteral("1.50");
+    setWindowTitle(titleText(Program_Version));
+    sts_Panel->setText(statusText(Program_Version));
+    show();
+
+    Tray_Icon_Add();
+    mnu_File_Restore_or_Hide_Click();
+
+    SitesFile = store::RecordFile::sites(env_.dataDir);
+    AccountsFile = store::RecordFile::accounts(env_.dataDir);
+    Load_Lists();
+    if (lst_Site->count() == 0)
+        cmd_Add_Site->setFocus();
+
+    Register_Hot_Key();
+    show();
+}
+
+bool frmStashbook::Load_Lists()
+{
+    browse::SiteListing listing;
+    if (store::Status st = browse::readSiteListing(SitesFile, AccountsFile, listing); st.failed()) {
+        reportError(st.error());
+        return false;
+    }
+
+    if (listing.sitesFound) {
+        lst_Site->clear();
+        lst_Site->addItems(listing.names);
+    }
+    if (listing.accountsFound)
+        AccountCount = listing.accountCount;
+
+    cmd_Sites->setText(QStringLiteral("[SITES]:  ") + QString::number(listing.names.size()));
+    cmd_Site_Name->setText(kHotKeyHint);
+    cmd_Go->setEnabled(false);
+    lst_Username->clear();
+    lst_Password->clear();
+    lst_Referral_URL->clear();
+    for (QPushButton* b : {cmd_Add_Account, cmd_Edit_Site, cmd_Rem_Site, cmd_Edit_Account,
+                           cmd_Remove_Account, cmd_Go_Referral_URL})
+        b->setEnabled(false);
+    return true;
+}
+
+void frmStashbook::cmd_Reload_Click()
+{
+    Load_Lists();
+    lst_Site->setFocus();
+}
+
+void frmStashbook::reportError(const store::Error& e)
+{
+    reportFileError(*env_.notifier, this, e);
+}
+
+} // namespace sb::app

@@ -1,0 +1,122 @@
+// The main window: the site list on the left, the accounts of the selected
+// site in three linked columns on the right, a status bar below.
+//
+// Controls and handlers carry the names the rest of the program and its
+// tests know them by (lst_Site, cmd_Reload_Click, Load_Lists, ...). The
+// window only wires widgets to handlers; reading files, matching names and
+// building texts live in store/, browse/ and export/.
+#pragma once
+
+#include "store/record_file.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <filesystem>
+
+class QGroupBox;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class QStatusBar;
+class QLabel;
+
+namespace sb::app {
+
+class Notifier;
+
+// What the window needs from outside; tests pass fakes.
+struct Environment
+{
+    std::filesystem::path dataDir = "."; // where the record files live
+    Notifier* notifier = nullptr;        // required
+};
+
+class frmStashbook : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit frmStashbook(Environment env, QWidget* parent = nullptr);
+    ~frmStashbook() override;
+
+    // Start-up up to the point where the program waits for the user.
+    void Start_Up();
+
+    // Rebuilds the site list from the files and resets the account view.
+    // Returns false when a file could not be read (the error was shown and
+    // the view left as it was).
+    bool Load_Lists();
+
+    void cmd_Reload_Click();
+
+    // Window-level state, read by tests and by the parts of the window.
+    const QString& programVersion() const { return Program_Version; }
+    const QString& siteUrl() const { return Site_URL; }
+    qint32 accountCount() const { return AccountCount; }
+    const store::RecordFile& sitesFile() const { return SitesFile; }
+    const store::RecordFile& accountsFile() const { return AccountsFile; }
+
+    static QString titleText(const QString& version);
+    static QString statusText(const QString& version);
+    static const QString kHotKeyHint;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void setTabOrder();
+    void reportError(const store::Error& e);
+
+    // --- Shell: tray icon, hide/restore, global hot key (main_window_shell.cpp)
+    void connectShell();
+    void Tray_Icon_Add();
+    void mnu_File_Restore_or_Hide_Click();
+    void Register_Hot_Key();
+
+    // --- Browsing: site selection, linked account lists, GO buttons
+    //     (browse/main_window_browse.cpp)
+    void connectBrowsing();
+
+    Environment env_;
+
+    // State
+    QString Program_Version;
+    QString Site_URL;
+    qint32 AccountCount = 0;
+    store::RecordFile SitesFile;
+    store::RecordFile AccountsFile;
+
+    // Controls
+    QGroupBox* Frame1 = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QWidget* Frame4 = nullptr;
+    QPushButton* cmd_Sites = nullptr;
+    QPushButton* cmd_Reload = nullptr;
+    QListWidget* lst_Site = nullptr;
+    QPushButton* cmd_Add_Site = nullptr;
+    QPushButton* cmd_Edit_Site = nullptr;
+    QPushButton* cmd_Rem_Site = nullptr;
+    QGroupBox* frm_Selected_Site = nullptr;
+    QWidget* Frame3 = nullptr;
+    QPushButton* cmd_Site_Name = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QPushButton* Command3 = nullptr;
+    QPushButton* cmd_Go = nullptr;
+    QPushButton* cmd_Go_Referral_URL = nullptr;
+    QListWidget* lst_Username = nullptr;
+    QListWidget* lst_Password = nullptr;
+    QListWidget* lst_Referral_URL = nullptr;
+    QPushButton* cmd_Add_Account = nullptr;
+    QPushButton* cmd_Edit_Account = nullptr;
+    QPushButton* cmd_Remove_Account = nullptr;
+    QStatusBar* sts_Bar = nullptr;
+    QLabel* sts_Panel = nullptr;
+
+    // Popup menus, never shown as a menu bar.
+    QMenu* mnu_File = nullptr;
+    QMenu* mnu_Account_Copy = nullptr;
+    QMenu* mnu_Copy_Site = nullptr;
+};
+
+} // namespace sb::app

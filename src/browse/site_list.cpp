@@ -1,0 +1,62 @@
+#include "browse/site_list.h"
+
+#include <QCollator>
+
+#include <algorithm>
+#include <cstdint>
+#include <numeric>
+#include <vector>
+
+namespace sb::browse {
+
+store::Status readSiteListing(const store::RecordFile& sites, const store::RecordFile& accounts,
+                              SiteListing& out)
+{
+    SiteListing listing;
+    std::vector<std::string> raw;
+    store::Status st = store::readRecords(
+        sites, [&raw](const store::Record& r) { raw.push_back(r[0]); }, &listing.sitesFound);
+    if (st.failed())
+        return st;
+
+    long long count = 0;
+    st = store::countRecords(accounts, count, &listing.accountsFound);
+    if (st.failed())
+        return st;
+    listing.accountCount = static_cast<qint32>(std::min<long long>(count, INT32_MAX));
+
+    listing.names.reserve(static_cast<qsizetype>(raw.size()));
+    for (const std::string& name : raw)
+        listing.names.append(QString::fromStdString(name));
+    sortSiteNames(listing.names);
+
+    out = std::move(listing);
+    return {};
+}
+
+void sortSiteNames(QStringList& names)
+{
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+
+    // Sort keys make each comparison a plain byte compare: with thousands of
+    // names that is several times faster than collating pairs of strings.
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(static_cast<size_t>(names.size()));
+    for (const QString& name : std::as_const(names))
+        keys.push_back(collator.sortKey(name));
+
+    std::vector<qsizetype> order(static_cast<size_t>(names.size()));
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&keys](qsizetype a, qsizetype b) {
+        return keys[static_cast<size_t>(a)].compare(keys[static_cast<size_t>(b)]) < 0;
+    });
+
+    QStringList sorted;
+    sorted.reserve(names.size());
+    for (qsizetype i : order)
+        sorted.append(std::move(names[i]));
+    names = std::move(sorted);
+}
+
+} // namespace sb::browse

@@ -1,0 +1,120 @@
+// The two record files and their byte format.
+//
+// This is the only code that knows how a record looks on disk. It uses the
+// standard library alone so that it can be fuzzed and benchmarked without Qt.
+//
+// On disk a record is its fields, each between double quotes, separated by
+// commas, ended by CR LF:  "name","address"\r\n
+// Nothing is escaped, so a field can never contain a double quote.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sb::store {
+
+inline constexpr std::string_view kSitesFileName = "SB-Sites.DaT";
+inline constexpr std::string_view kAccountsFileName = "SB-Acnts.DaT";
+
+inline constexpr int kSiteFields = 2;    // name, web address
+inline constexpr int kAccountFields = 4; // site name, user name, password, extra info
+
+// Fields of one record, in file order. Text is UTF-8.
+using Record = std::vector<std::string>;
+
+// A failed store operation. `file` is the name the user knows the file by
+// (as found on disk); `message` says what failed, including the system's own
+// message or, for a damaged file, the record and what is missing.
+struct Error
+{
+    std::string file;
+    std::string message;
+};
+
+// Outcome of an operation: empty on success.
+class Status
+{
+public:
+    Status() = default;
+    Status(Error e) : error_(std::move(e)) {}
+    static Status ok() { return {}; }
+
+    explicit operator bool() const { return !error_; }
+    bool failed() const { return error_.has_value(); }
+    const Error& error() const { return *error_; }
+
+private:
+    std::optional<Error> error_;
+};
+
+// A record file: a bare file name looked up in a directory (the program uses
+// its working directory) and the number of fields of its records.
+struct RecordFile
+{
+    std::filesystem::path dir;
+    std::string name;
+    int fields = 0;
+
+    static RecordFile sites(std::filesystem::path dir = ".")
+    {
+        return {std::move(dir), std::string(kSitesFileName), kSiteFields};
+    }
+    static RecordFile accounts(std::filesystem::path dir = ".")
+    {
+        return {std::move(dir), std::string(kAccountsFileName), kAccountFields};
+    }
+};
+
+// Existence test. Returns the name on disk of the regular file in `file.dir`
+// whose name equals `file.name` ignoring letter case (the exact name wins
+// when several exist), or nothing. Hidden files are never found. Every read,
+// append and rewrite goes to the name returned here, so a file saved as
+// "sb-sites.dat" is used rather than shadowed by a new "SB-Sites.DaT".
+std::optional<std::string> findOnDisk(const RecordFile& file);
+
+// Reads every record of `file` in order and hands each to `onRecord` (the
+// vector is reused between calls: copy what must outlive the call). A missing
+// file is not an error: `exists` (if given) is set to false and nothing is
+// read. A damaged file or an I/O failure stops the read with an error; the
+// records already handed over stay handed over.
+Status readRecords(const RecordFile& file, const std::function<void(const Record&)>& onRecord,
+                   bool* exists = nullptr);
+
+// Counts the records of `file` without materialising their fields. Same
+// rules and errors as readRecords; a missing file leaves `exists` false.
+Status countRecords(const RecordFile& file, long long& count, bool* exists = nullptr);
+
+// Appends one record (which must have `file.fields` fields) at the end of the
+// file, creating it (owner read/write only) when it does not exist. A field
+// holding a double quote is refused, since it would not read back as written.
+// The new record must read back as a record of its own, so a line end is
+// written first when the last record lacks one, blank lines after the last
+// record are removed (they would be read as empty fields in front of it), and
+// a damaged file is refused (the record would be joined to the damage).
+Status appendRecord(const RecordFile& file, const Record& record);
+
+// Appends one record in the writer's form to `out`, or returns an error
+// message (leaving `out` as it was) when a field holds a double quote or the
+// record has no field.
+std::optional<std::string> encodeRecord(const Record& record, std::string& out);
+
+// --- Parsing, exposed for the fuzzer and the benchmark -----------------------
+
+// Parses records from an in-memory buffer holding a whole file. Same rules as
+// readRecords; `name` is used in error messages only.
+Status parseBuffer(std::string_view bytes, int fields, std::string_view name,
+                   const std::function<void(const Record&)>& onRecord);
+
+// Counts the records of an in-memory buffer, as countRecords does for a file.
+Status countBuffer(std::string_view bytes, int fields, std::string_view name, long long& count);
+
+// Decodes one raw field: valid UTF-8 is taken as it is, anything else is read
+// as Windows-1252 (files written on Windows).
+void decodeField(std::string_view raw, std::string& out);
+
+} // namespace sb::store

@@ -1,0 +1,41 @@
+// Small helpers for tests that prepare record files in a temporary folder.
+#pragma once
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QString>
+#include <QTest>
+
+namespace sb::test {
+
+inline void writeFile(const QString& dir, const QString& name, const QByteArray& bytes)
+{
+    QFile f(QDir(dir).filePath(name));
+    QVERIFY2(f.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(f.errorString()));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+inline QByteArray readFile(const QString& dir, const QString& name)
+{
+    QFile f(QDir(dir).filePath(name));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+// One record in the writer's form: "a","b"\r\n
+inline QByteArray rec(std::initializer_list<const char*> fields)
+{
+    QByteArray out;
+    for (const char* f : fields) {
+        if (!out.isEmpty())
+            out += ',';
+        out += '"';
+        out += f;
+        out += '"';
+    }
+    return out + "\r\n";
+}
+
+} // namespace sb::test
