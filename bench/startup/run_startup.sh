@@ -6,7 +6,7 @@
 #   bench/startup/run_startup.sh [build-dir] [runs]
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-build=${1:-$root/build/default}
+build=$(cd "${1:-$root/build/default}" && pwd)
 runs=${2:-21}
 bin=$build/bench/startup
 
@@ -16,6 +16,7 @@ display=:$((90 + RANDOM % 100))
 Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 export DISPLAY=$display
+export XDG_RUNTIME_DIR=$work
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
 "$bin/make_data" "$work" 300 1500

@@ -5,6 +5,7 @@
  *   startup_probe RUNS SETTLE_MS program [args...]
  */
 #define _GNU_SOURCE
+#include <fcntl.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -70,6 +71,12 @@ int main(int argc, char** argv)
         double t0 = now_ms();
         pid_t pid = fork();
         if (pid == 0) {
+            /* The program's own chatter would clutter the figures. */
+            int null_fd = open("/dev/null", O_WRONLY);
+            if (null_fd >= 0) {
+                dup2(null_fd, STDOUT_FILENO);
+                dup2(null_fd, STDERR_FILENO);
+            }
             execvp(argv[3], argv + 3);
             _exit(127);
         }

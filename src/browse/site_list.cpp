@@ -36,7 +36,13 @@ store::Status readSiteListing(const store::RecordFile& sites, const store::Recor
 
 void sortSiteNames(QStringList& names)
 {
-    QCollator collator;
+    // Under the POSIX "C" locale Qt collates by code point and heeds letter
+    // case whatever it is told; a person still expects dictionary order, so
+    // English rules stand in for it.
+    QLocale locale;
+    if (locale.language() == QLocale::C)
+        locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    QCollator collator(locale);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
 
     // Sort keys make each comparison a plain byte compare: with thousands of

@@ -35,6 +35,17 @@ private slots:
         sb::browse::sortSiteNames(names);
         QCOMPARE(names, sorted);
     }
+
+    // The POSIX locale of a bare session must not turn the list into a
+    // case-sensitive code-point order.
+    void sortUnderPosixLocale()
+    {
+        QLocale::setDefault(QLocale::c());
+        QStringList names{"banana", "Bank", "apple", "Cherry"};
+        sb::browse::sortSiteNames(names);
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        QCOMPARE(names, (QStringList{"apple", "banana", "Bank", "Cherry"}));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSiteList)
