@@ -37,7 +37,8 @@ private:
 };
 
 // Low-level file operations used by the rewrite. Tests replace some of them to
-// make a write, a sync or the rename fail at a chosen moment.
+// make a write, a sync or the rename fail at a chosen moment; one left empty
+// is the system's.
 struct FileOps
 {
     std::function<long(int fd, const void* data, std::size_t size)> write;

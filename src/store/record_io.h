@@ -1,0 +1,100 @@
+// Internals of the record store shared by the reader, the writer, the rewrite
+// and the fuzzer: the streaming record reader and a few POSIX helpers.
+#pragma once
+
+#include "store/record_file.h"
+
+#include <cstdint>
+#include <memory>
+#include <utility>
+
+namespace sb::store::detail {
+
+// The system's text for an errno value.
+std::string systemMessage(int error);
+
+// Supplies bytes to the reader: fills at most `size` bytes of `into` and
+// returns how many, 0 at the end of the file, or -1 with errno set.
+using ReadFn = std::function<long(char* into, std::size_t size)>;
+
+// Reads from a file descriptor, retrying when interrupted.
+ReadFn fdReader(int fd);
+
+// Writes all of `data` through `write`, carrying on after short writes and
+// interruptions. Returns 0 or the errno of the failure.
+int writeAll(const std::function<long(int, const void*, std::size_t)>& write, int fd,
+             std::string_view data);
+
+// Owns a file descriptor.
+class UniqueFd
+{
+public:
+    explicit UniqueFd(int fd = -1) : fd_(fd) {}
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept
+    {
+        if (this != &other) {
+            reset();
+            fd_ = std::exchange(other.fd_, -1);
+        }
+        return *this;
+    }
+    ~UniqueFd() { reset(); }
+
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    // Closes now; returns 0 or the errno of close().
+    int reset();
+
+private:
+    int fd_;
+};
+
+// Reads the records of one file from a stream of bytes, holding at most one
+// record plus one buffer of bytes in memory. The buffer grows when a single
+// record does not fit in it.
+class RecordReader
+{
+public:
+    static constexpr std::size_t kDefaultCapacity = 256 * 1024;
+
+    RecordReader(ReadFn read, int fields, std::size_t capacity = kDefaultCapacity);
+
+    // Reads the next record into *out (only steps over it when out is null).
+    // False at the end of the records or on failure; failed() tells which.
+    bool next(Record* out);
+
+    bool failed() const { return !message_.empty(); }
+    // What went wrong, for an Error's message.
+    const std::string& message() const { return message_; }
+    long long records() const { return records_; }
+
+    // Offset just past the last record read (past the byte-order mark before
+    // the first record) and whether the last field of that record was ended
+    // by the end of the file rather than by a comma or a line end.
+    std::uint64_t recordsEnd() const { return recordsEnd_; }
+    bool lastFieldEndedByEof() const { return lastFieldEndedByEof_; }
+
+private:
+    bool start();
+    bool refill();
+
+    ReadFn read_;
+    int fields_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t capacity_;
+    std::size_t begin_ = 0;    // first byte not yet parsed
+    std::size_t end_ = 0;      // end of the bytes held
+    std::uint64_t offset_ = 0; // file offset of buffer_[0]
+    bool eof_ = false;
+    bool started_ = false;
+    bool done_ = false;
+    long long records_ = 0;
+    std::uint64_t recordsEnd_ = 0;
+    bool lastFieldEndedByEof_ = false;
+    std::string message_;
+};
+
+} // namespace sb::store::detail

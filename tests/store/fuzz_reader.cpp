@@ -1,0 +1,130 @@
+// Fuzz target of the record reader. Any input must parse without a crash, and
+// the readers must agree with each other:
+//  - counting gives as many records as reading, and the same error;
+//  - the streaming reader fed in small pieces gives what the whole buffer gives;
+//  - every field read is valid UTF-8;
+//  - records written by the writer read back as they were.
+#include "store/record_file.h"
+#include "store/record_io.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+using namespace sb::store;
+
+namespace {
+
+void check(bool ok, const char* what)
+{
+    if (!ok) {
+        std::fprintf(stderr, "fuzz_reader: %s\n", what);
+        std::abort();
+    }
+}
+
+std::string messageOf(const Status& s)
+{
+    return s ? std::string() : s.error().message;
+}
+
+// The decoder leaves valid UTF-8 as it is, so a field is valid UTF-8 exactly
+// when decoding it changes nothing.
+bool isUtf8(const std::string& text)
+{
+    std::string again;
+    decodeField(text, again);
+    return again == text;
+}
+
+void checkReaders(std::string_view bytes, int fields, std::size_t piece)
+{
+    std::vector<Record> whole;
+    const Status parsed = parseBuffer(bytes, fields, "fuzz", [&](const Record& r) {
+        check(r.size() == static_cast<std::size_t>(fields), "record with a wrong field count");
+        for (const auto& field : r)
+            check(isUtf8(field), "field read is not valid UTF-8");
+        whole.push_back(r);
+    });
+
+    long long count = -1;
+    const Status counted = countBuffer(bytes, fields, "fuzz", count);
+    check(count == static_cast<long long>(whole.size()), "count differs from records read");
+    check(messageOf(counted) == messageOf(parsed), "count fails differently");
+
+    // Feed the streaming reader a few bytes at a time from a tiny buffer, so
+    // that records are cut at every possible place.
+    std::size_t offset = 0;
+    detail::RecordReader reader(
+        [&](char* into, std::size_t size) -> long {
+            const std::size_t n = std::min({size, piece, bytes.size() - offset});
+            std::copy_n(bytes.data() + offset, n, into);
+            offset += n;
+            return static_cast<long>(n);
+        },
+        fields, 4);
+    Record record;
+    std::size_t i = 0;
+    while (reader.next(&record)) {
+        check(i < whole.size() && record == whole[i], "streaming reader reads other records");
+        ++i;
+    }
+    check(i == whole.size(), "streaming reader reads fewer records");
+    check(reader.message() == messageOf(parsed), "streaming reader fails differently");
+}
+
+// Cuts the input into fields at NUL bytes, leaving out double quotes (the
+// writer refuses them), and checks that the writer's bytes read back.
+void checkRoundTrip(std::string_view bytes, int fields)
+{
+    std::vector<std::string> parts(1);
+    for (const char c : bytes) {
+        if (c == '\0')
+            parts.emplace_back();
+        else if (c != '"')
+            parts.back() += c;
+    }
+    std::vector<Record> records;
+    for (std::size_t p = 0; p < parts.size(); p += static_cast<std::size_t>(fields))
+        records.emplace_back(parts.begin() + static_cast<std::ptrdiff_t>(p),
+                             parts.begin() +
+                                 static_cast<std::ptrdiff_t>(
+                                     std::min(parts.size(), p + static_cast<std::size_t>(fields))));
+    std::string encoded;
+    for (auto& r : records) {
+        r.resize(static_cast<std::size_t>(fields));
+        check(!encodeRecord(r, encoded), "writer refuses a field without a double quote");
+    }
+
+    std::size_t i = 0;
+    const Status s = parseBuffer(encoded, fields, "fuzz", [&](const Record& r) {
+        check(i < records.size(), "more records read back than written");
+        for (std::size_t f = 0; f < r.size(); ++f) {
+            std::string expected;
+            decodeField(records[i][f], expected);
+            check(r[f] == expected, "field reads back differently");
+        }
+        ++i;
+    });
+    check(!s.failed(), "written records read back as damaged");
+    check(i == records.size(), "fewer records read back than written");
+
+    Record quoted(static_cast<std::size_t>(fields));
+    quoted.back() = "a\"b";
+    std::string untouched = encoded;
+    check(encodeRecord(quoted, untouched).has_value(), "writer accepts a double quote");
+    check(untouched == encoded, "refused record changed the output");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    const std::size_t piece = 1 + size % 7;
+    for (const int fields : {kSiteFields, kAccountFields}) {
+        checkReaders(bytes, fields, piece);
+        checkRoundTrip(bytes, fields);
+    }
+    return 0;
+}
