@@ -246,19 +246,16 @@ bool frmStashbook::Load_Lists()
     if (listing.sitesFound) {
         lst_Site->clear();
         lst_Site->addItems(listing.names);
+    } else {
+        // The old rows stay on show, but none of them is selected: clicking
+        // one must select it afresh.
+        lst_Site->clearSelection();
     }
     if (listing.accountsFound)
         AccountCount = listing.accountCount;
 
     cmd_Sites->setText(QStringLiteral("[SITES]:  ") + QString::number(listing.names.size()));
-    cmd_Site_Name->setText(kHotKeyHint);
-    cmd_Go->setEnabled(false);
-    lst_Username->clear();
-    lst_Password->clear();
-    lst_Referral_URL->clear();
-    for (QPushButton* b : {cmd_Add_Account, cmd_Edit_Site, cmd_Rem_Site, cmd_Edit_Account,
-                           cmd_Remove_Account, cmd_Go_Referral_URL})
-        b->setEnabled(false);
+    Clear_Account_View();
     return true;
 }
 

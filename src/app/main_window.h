@@ -76,6 +76,22 @@ private:
     // --- Browsing: site selection, linked account lists, GO buttons
     //     (browse/main_window_browse.cpp)
     void connectBrowsing();
+    // Run whenever the selection of their list changes: by mouse, keyboard
+    // or from code.
+    void lst_Site_Click();
+    void lst_Username_Click();
+    void lst_Password_Click();
+    void lst_Referral_URL_Click();
+    void cmd_Go_Click();
+    void cmd_Go_Referral_URL_Click();
+    // Moves the other two account lists to the row selected in `source` and
+    // sets the account buttons for that row.
+    void Link_Account_Rows(QListWidget* source);
+    // The account side in its state of no site selected, as after Load_Lists.
+    void Clear_Account_View();
+
+    bool Linking_Account_Rows = false; // a linked selection is being set
+    QMenu* mnu_Copy_All = nullptr;     // in mnu_Account_Copy
 
     Environment env_;
 

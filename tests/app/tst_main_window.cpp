@@ -242,13 +242,21 @@ private slots:
         writeFile(dir_.path(), "SB-Sites.DaT", rec({"B", "b"}) + rec({"A", "a"}));
         writeFile(dir_.path(), "SB-Acnts.DaT", rec({"B", "u", "p", ""}));
         sb::app::frmStashbook& w = start();
+        auto* sites = child<QListWidget>("lst_Site");
+        sites->setCurrentRow(1);
+        QCOMPARE(child<QListWidget>("lst_Username")->count(), 1);
         QVERIFY(QFile::remove(QDir(dir_.path()).filePath("SB-Sites.DaT")));
         QVERIFY(QFile::remove(QDir(dir_.path()).filePath("SB-Acnts.DaT")));
         w.cmd_Reload_Click();
-        // The old rows stay while the count says the file holds nothing.
+        // The old rows stay while the count says the file holds nothing;
+        // none is selected and the account side is empty.
         QCOMPARE(siteRows(), (QStringList{"A", "B"}));
         QCOMPARE(sitesCaption(), QStringLiteral("[SITES]:  0"));
         QCOMPARE(w.accountCount(), 1);
+        QVERIFY(sites->selectedItems().isEmpty());
+        QCOMPARE(child<QListWidget>("lst_Username")->count(), 0);
+        QVERIFY(!child<QPushButton>("cmd_Go")->isEnabled());
+        QVERIFY(!child<QPushButton>("cmd_Edit_Site")->isEnabled());
         QVERIFY(notifier_.errors.isEmpty());
     }
 

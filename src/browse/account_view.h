@@ -1,0 +1,82 @@
+// What the account side of the main window shows for one selected site,
+// read from the record files without any widget.
+#pragma once
+
+#include "store/record_file.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <string_view>
+
+namespace sb::browse {
+
+// The row the three account lists hold when a site has no account.
+inline const QString kNoAccountsUsername = QStringLiteral("-- NO --");
+inline const QString kNoAccountsPassword = QStringLiteral("-- LISTED --");
+inline const QString kNoAccountsExtraInfo = QStringLiteral("-- ACCOUNTS --");
+
+// True for the user name of the placeholder row, in any letter case. A real
+// account named so is treated like the placeholder: there is no way to tell
+// the two apart from the user-name column alone.
+bool isNoAccountsRow(const QString& username);
+
+// Site names match when they are equal after both are put in upper case;
+// nothing is trimmed, blanks count.
+//
+// The accounts file is read afresh on every selection and may hold many
+// thousands of records, so the name is prepared once and each record's field
+// is tested on its UTF-8 bytes: ASCII fields (nearly all of them) are compared
+// byte by byte, and only a field with other characters is converted to
+// QString, since upper-casing can change its length ("\u00df" -> "SS") or turn
+// it into ASCII ("\u0131" -> "I").
+class SiteNameMatcher
+{
+public:
+    explicit SiteNameMatcher(const QString& name);
+    bool matches(std::string_view utf8) const;
+
+private:
+    bool matchesText(std::string_view utf8) const; // the general case
+
+    QString upper_;
+    bool upperIsAscii_ = true;
+    QByteArray asciiUpper_; // upper_ as bytes, when it is all ASCII
+};
+
+// The accounts of one site, and its sites-file record.
+struct AccountView
+{
+    bool accountsFileFound = false;
+    bool siteFound = false; // some sites record matched the selected name
+    QString siteName;       // that record's own name (the last match wins)
+    QString siteUrl;        // and its address
+    // Row i of each is the i-th account of the site in file order.
+    QStringList usernames;
+    QStringList passwords;
+    QStringList extraInfo;
+};
+
+// Looks `selectedName` up in the sites file and collects its accounts from
+// the accounts file. Missing files are not errors: they show as nothing
+// found. On a read error `out` is left untouched, so a caller never shows
+// half a site.
+store::Status readAccountView(const store::RecordFile& sites, const store::RecordFile& accounts,
+                              const QString& selectedName, AccountView& out);
+
+// Captions are returned ready to be set on their widget: a '&' of a name or
+// address is doubled so that it shows as typed rather than marking an access
+// key (a site "AT&T", an address "?a=1&b=2").
+
+// Caption of the header above the account lists:
+//   [SITE: name ]-[URL: address ]-[ACCOUNTS: n/total ]
+// with the sites record's name and address, or the selected name and an
+// empty address when no record matched. `totalAccounts` is the count of the
+// last reload, not of this read.
+QString siteCaption(const QString& selectedName, const AccountView& view, qint32 totalAccounts);
+
+// Caption of the "copy all accounts of this site" submenu.
+QString copyAllCaption(const QString& selectedName, bool accountsFileFound);
+
+} // namespace sb::browse
