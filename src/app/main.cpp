@@ -8,11 +8,15 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Stashbook"));
     QApplication::setApplicationVersion(QStringLiteral("1.50"));
+    // The window hides rather than closes, and a message box may be the only
+    // window shown: the program ends through its exit item alone.
+    QApplication::setQuitOnLastWindowClosed(false);
 
     sb::app::MessageBoxNotifier notifier;
     sb::app::Environment env;
     env.notifier = &notifier;
     sb::app::frmStashbook window(env);
     window.Start_Up();
-    return QApplication::exec();
+    window.Wait_For_Hot_Key();
+    return 0;
 }

@@ -231,6 +231,7 @@ void frmStashbook::Start_Up()
     if (lst_Site->count() == 0)
         cmd_Add_Site->setFocus();
 
+    Exit_Requested = false;
     Register_Hot_Key();
     show();
 }

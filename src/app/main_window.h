@@ -7,6 +7,7 @@
 // building texts live in store/, browse/ and export/.
 #pragma once
 
+#include "app/clipboard_guard.h"
 #include "store/record_file.h"
 
 #include <QString>
@@ -14,22 +15,29 @@
 
 #include <filesystem>
 
+class QAction;
+class QEventLoop;
 class QGroupBox;
 class QListWidget;
 class QMenu;
 class QPushButton;
 class QStatusBar;
 class QLabel;
+class QTimer;
 
 namespace sb::app {
 
+class GlobalHotKey;
 class Notifier;
+class TrayIcon;
 
 // What the window needs from outside; tests pass fakes.
 struct Environment
 {
     std::filesystem::path dataDir = "."; // where the record files live
     Notifier* notifier = nullptr;        // required
+    GlobalHotKey* hotKey = nullptr;      // Ctrl+T; null: the desktop's own
+    TrayIcon* tray = nullptr;            // null: the system tray
 };
 
 class frmStashbook : public QWidget
@@ -49,6 +57,14 @@ public:
     bool Load_Lists();
 
     void cmd_Reload_Click();
+
+    // --- Shell (main_window_shell.cpp)
+    // The program's event loop: returns once the tray menu's exit item ran.
+    void Wait_For_Hot_Key();
+    bool exitRequested() const { return Exit_Requested; }
+    // Whoever puts a text on the clipboard goes through here, so that a
+    // password is not left there after exit.
+    ClipboardGuard& clipboardGuard() { return Clipboard_Guard; }
 
     // Window-level state, read by tests and by the parts of the window.
     const QString& programVersion() const { return Program_Version; }
@@ -70,9 +86,34 @@ private:
     // --- Shell: tray icon, hide/restore, global hot key (main_window_shell.cpp)
     void connectShell();
     void Tray_Icon_Add();
+    void Tray_Icon_Remove();
+    void Tray_Icon_Click();
+    void Tray_Icon_DblClick();
+    // Shows or hides the window, by the caption of mnu_File_Restore_or_Hide.
     void mnu_File_Restore_or_Hide_Click();
+    void mnu_File_Exit_Click();
     void Register_Hot_Key();
+    // The tray icon is there to restore the window from.
+    bool Tray_In_Use() const;
+    void Bring_To_Front();
+    void Hide_On_Minimise();
 
+    bool Exit_Requested = false;
+    GlobalHotKey* Hot_Key = nullptr;
+    TrayIcon* Tray = nullptr;
+    QAction* mnu_File_Restore_or_Hide = nullptr;
+    QAction* Hyphen4 = nullptr;
+    QAction* mnu_File_Exit = nullptr;
+    QTimer* Tray_Click_Timer = nullptr; // a click waiting to see if a double-click follows
+    bool Tray_Reports_Double_Clicks = false;
+    QEventLoop* Wait_Loop = nullptr;
+    ClipboardGuard Clipboard_Guard;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
     // --- Browsing: site selection, linked account lists, GO buttons
     //     (browse/main_window_browse.cpp)
     void connectBrowsing();

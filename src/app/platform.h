@@ -1,0 +1,32 @@
+// What the shell needs from the desktop beyond Qt: the global hot key and
+// the window's place in the task list. One implementation per desktop
+// family, picked by the build (platform_x11.cpp, platform_win.cpp,
+// platform_other.cpp); the rest of the program knows nothing of X11 or Win32.
+#pragma once
+
+class QObject;
+class QWidget;
+
+namespace sb::app {
+
+class GlobalHotKey;
+
+namespace platform {
+
+// Ctrl+T for this desktop, owned by `parent`. Where the running desktop has
+// no global keys (Wayland, offscreen) it is an UnavailableHotKey.
+GlobalHotKey* createHotKey(QObject* parent);
+
+// Whether `window` appears in the task list (and the task switcher) while it
+// is shown; applies at once to a shown window.
+void setInTaskList(QWidget* window, bool inList);
+
+// Called before every show of a hidden window: window managers forget the
+// task-list setting when a window is hidden, so it is given again. It also
+// makes sure the window comes back as a window and not as an icon: Qt marks
+// a window minimised while hidden to start iconic, and takes that mark back
+// only after it has already asked for the window to be mapped.
+void prepareToShow(QWidget* window, bool inTaskList);
+
+} // namespace platform
+} // namespace sb::app

@@ -1,0 +1,366 @@
+// X11: Ctrl+T through a passive key grab on the root window, the task list
+// through the EWMH _NET_WM_STATE hints. Both use Qt's own xcb connection, so
+// the grab lives exactly as long as the program's connection to the display.
+// Under any other Qt platform (Wayland, offscreen) the program runs without
+// a global hot key and its window stays in the task list.
+#include "app/hotkey.h"
+#include "app/platform.h"
+
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QList>
+#include <QWidget>
+#include <QtGui/qguiapplication_platform.h>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace sb::app::platform {
+
+namespace {
+
+constexpr xcb_keysym_t kKeysymT = 0x0074;       // XK_t
+constexpr xcb_keysym_t kKeysymNumLock = 0xff7f; // XK_Num_Lock
+
+// Modifiers that make a different key combination; lock modifiers (CapsLock,
+// NumLock) and the keyboard group do not count.
+constexpr uint16_t kSignificantModifiers = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL |
+                                           XCB_MOD_MASK_1 /* Alt */ | XCB_MOD_MASK_4 /* Super */;
+
+// With the server's plain auto-repeat a held key sends release/press pairs
+// that share one timestamp; with XKB's detectable auto-repeat it sends
+// presses only. A press is a repeat when it follows a release at the same
+// moment, or follows a press with no release in between. The second rule
+// only holds for a while, so that a release lost to someone else's grab
+// cannot swallow the next real press.
+constexpr uint32_t kHeldKeyWindowMs = 2000;
+
+bool onX11()
+{
+    return QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
+xcb_connection_t* connection()
+{
+    if (!qGuiApp)
+        return nullptr;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->connection() : nullptr;
+}
+
+template <typename T> struct FreeDeleter
+{
+    void operator()(T* p) const { std::free(p); }
+};
+template <typename T> using Reply = std::unique_ptr<T, FreeDeleter<T>>;
+
+xcb_atom_t internAtom(xcb_connection_t* c, const char* name)
+{
+    Reply<xcb_intern_atom_reply_t> r(xcb_intern_atom_reply(
+        c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
+    return r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
+}
+
+// The keyboard's keysym table, for finding the keys that produce a symbol.
+class KeyboardMap
+{
+public:
+    explicit KeyboardMap(xcb_connection_t* c)
+    {
+        const xcb_setup_t* setup = xcb_get_setup(c);
+        min_ = setup->min_keycode;
+        const auto count = static_cast<uint8_t>(setup->max_keycode - setup->min_keycode + 1);
+        reply_.reset(
+            xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, min_, count), nullptr));
+        if (reply_) {
+            syms_ = xcb_get_keyboard_mapping_keysyms(reply_.get());
+            perKey_ = reply_->keysyms_per_keycode;
+            keys_ = perKey_ ? xcb_get_keyboard_mapping_keysyms_length(reply_.get()) / perKey_ : 0;
+        }
+    }
+
+    // The key whose unshifted symbol is `sym`; failing that, any key that
+    // produces it on some level or group. 0 when no key does.
+    xcb_keycode_t keycodeFor(xcb_keysym_t sym) const
+    {
+        for (int column = 0; column < perKey_; ++column)
+            for (int key = 0; key < keys_; ++key)
+                if (syms_[key * perKey_ + column] == sym)
+                    return static_cast<xcb_keycode_t>(min_ + key);
+        return 0;
+    }
+
+    bool produces(xcb_keycode_t keycode, xcb_keysym_t sym) const
+    {
+        const int key = keycode - min_;
+        if (keycode < min_ || key >= keys_)
+            return false;
+        for (int column = 0; column < perKey_; ++column)
+            if (syms_[key * perKey_ + column] == sym)
+                return true;
+        return false;
+    }
+
+private:
+    Reply<xcb_get_keyboard_mapping_reply_t> reply_;
+    const xcb_keysym_t* syms_ = nullptr;
+    xcb_keycode_t min_ = 0;
+    int perKey_ = 0;
+    int keys_ = 0;
+};
+
+// The modifier bit NumLock sets in event states (usually Mod2), or 0 when
+// NumLock is bound to no modifier and so cannot disturb the grab.
+uint16_t numLockMask(xcb_connection_t* c, const KeyboardMap& keys)
+{
+    Reply<xcb_get_modifier_mapping_reply_t> r(
+        xcb_get_modifier_mapping_reply(c, xcb_get_modifier_mapping(c), nullptr));
+    if (!r)
+        return 0;
+    const xcb_keycode_t* codes = xcb_get_modifier_mapping_keycodes(r.get());
+    const int perModifier = r->keycodes_per_modifier;
+    // Shift, Lock and Control (0..2) are never NumLock's.
+    for (int modifier = 3; modifier < 8; ++modifier)
+        for (int i = 0; i < perModifier; ++i)
+            if (const xcb_keycode_t k = codes[modifier * perModifier + i];
+                k && keys.produces(k, kKeysymNumLock))
+                return static_cast<uint16_t>(1u << modifier);
+    return 0;
+}
+
+class X11HotKey final : public GlobalHotKey, public QAbstractNativeEventFilter
+{
+public:
+    explicit X11HotKey(QObject* parent) : GlobalHotKey(parent) {}
+    ~X11HotKey() override { unregisterKey(); }
+
+    Registration registerKey() override
+    {
+        if (isRegistered())
+            return {Outcome::Registered, {}};
+        xcb_connection_t* c = connection();
+        if (!c)
+            return {Outcome::Unsupported, QStringLiteral("no connection to the X server")};
+
+        const KeyboardMap keys(c);
+        keycode_ = keys.keycodeFor(kKeysymT);
+        if (!keycode_)
+            return {Outcome::Unsupported, QStringLiteral("no key on this keyboard produces T")};
+
+        // The grab matches modifiers exactly, so Ctrl+T is grabbed once for
+        // each state of the lock keys the user may have switched on.
+        const uint16_t numLock = numLockMask(c, keys);
+        QList<uint16_t> lockStates = {0, XCB_MOD_MASK_LOCK};
+        if (numLock)
+            lockStates << numLock << static_cast<uint16_t>(numLock | XCB_MOD_MASK_LOCK);
+
+        for (xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c)); it.rem;
+             xcb_screen_next(&it)) {
+            roots_ << it.data->root;
+            for (uint16_t locks : lockStates) {
+                const Grab grab{it.data->root, static_cast<uint16_t>(XCB_MOD_MASK_CONTROL | locks)};
+                const Reply<xcb_generic_error_t> error(xcb_request_check(
+                    c, xcb_grab_key_checked(c, 0, grab.root, grab.modifiers, keycode_,
+                                            XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)));
+                if (error) {
+                    const bool inUse = error->error_code == 10; // BadAccess
+                    const QString why =
+                        inUse ? QStringLiteral("another program holds Control-T")
+                              : QStringLiteral("the X server refused the grab (error %1)")
+                                    .arg(error->error_code);
+                    releaseGrabs(c);
+                    return {inUse ? Outcome::InUse : Outcome::Unsupported, why};
+                }
+                grabs_ << grab;
+            }
+        }
+        held_ = false;
+        lastRelease_ = 0;
+        QCoreApplication::instance()->installNativeEventFilter(this);
+        return {Outcome::Registered, {}};
+    }
+
+    void unregisterKey() override
+    {
+        if (!isRegistered())
+            return;
+        if (QCoreApplication* app = QCoreApplication::instance())
+            app->removeNativeEventFilter(this);
+        releaseGrabs(connection());
+    }
+
+    bool isRegistered() const override { return !grabs_.isEmpty(); }
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override
+    {
+        if (eventType != "xcb_generic_event_t")
+            return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        switch (event->response_type & ~0x80) { // the high bit marks sent events
+        case XCB_KEY_PRESS: {
+            const auto* key = reinterpret_cast<const xcb_key_press_event_t*>(event);
+            if (key->detail != keycode_ || !roots_.contains(key->event) ||
+                (key->state & kSignificantModifiers) != XCB_MOD_MASK_CONTROL)
+                break;
+            const bool repeat = (lastRelease_ && key->time == lastRelease_) ||
+                                (held_ && key->time - lastPress_ < kHeldKeyWindowMs);
+            held_ = true;
+            lastPress_ = key->time;
+            if (!repeat) {
+                // Run the toggle after Qt has taken this event's timestamp,
+                // which the window manager wants when the window is activated.
+                QMetaObject::invokeMethod(this, &GlobalHotKey::activated, Qt::QueuedConnection);
+            }
+            break;
+        }
+        case XCB_KEY_RELEASE: {
+            const auto* key = reinterpret_cast<const xcb_key_release_event_t*>(event);
+            if (key->detail == keycode_) {
+                held_ = false;
+                lastRelease_ = key->time;
+            }
+            break;
+        }
+        default:
+            break;
+        }
+        // Never swallow the event: Qt keeps the server time from it.
+        return false;
+    }
+
+private:
+    struct Grab
+    {
+        xcb_window_t root;
+        uint16_t modifiers;
+    };
+
+    // Without a connection the server has dropped the grabs already.
+    void releaseGrabs(xcb_connection_t* c)
+    {
+        if (c) {
+            for (const Grab& g : grabs_)
+                xcb_ungrab_key(c, keycode_, g.root, g.modifiers);
+            xcb_flush(c);
+        }
+        grabs_.clear();
+        roots_.clear();
+    }
+
+    xcb_keycode_t keycode_ = 0;
+    QList<Grab> grabs_;
+    QList<xcb_window_t> roots_;
+    bool held_ = false;
+    xcb_timestamp_t lastPress_ = 0;
+    xcb_timestamp_t lastRelease_ = 0;
+};
+
+// Adds or removes `atoms` in the window's _NET_WM_STATE property.
+void editNetWmState(xcb_connection_t* c, xcb_window_t window, xcb_atom_t netWmState,
+                    const QList<xcb_atom_t>& atoms, bool add)
+{
+    Reply<xcb_get_property_reply_t> r(xcb_get_property_reply(
+        c, xcb_get_property(c, 0, window, netWmState, XCB_ATOM_ATOM, 0, 1024), nullptr));
+    QList<xcb_atom_t> state;
+    if (r && r->format == 32 && r->type == XCB_ATOM_ATOM) {
+        const auto* data = static_cast<const xcb_atom_t*>(xcb_get_property_value(r.get()));
+        state = QList<xcb_atom_t>(data, data + xcb_get_property_value_length(r.get()) / 4);
+    }
+    for (xcb_atom_t a : atoms) {
+        if (add && !state.contains(a))
+            state << a;
+        else if (!add)
+            state.removeAll(a);
+    }
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, netWmState, XCB_ATOM_ATOM, 32,
+                        static_cast<uint32_t>(state.size()), state.constData());
+}
+
+} // namespace
+
+GlobalHotKey* createHotKey(QObject* parent)
+{
+    if (onX11())
+        return new X11HotKey(parent);
+    // Headless platforms (tests) have no user to press keys: nothing to say.
+    const QString platform = QGuiApplication::platformName();
+    const bool headless =
+        platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
+    return new UnavailableHotKey(
+        headless
+            ? QString()
+            : QStringLiteral("the %1 desktop offers no global hot keys to programs").arg(platform),
+        parent);
+}
+
+void setInTaskList(QWidget* window, bool inList)
+{
+    if (!onX11())
+        return;
+    xcb_connection_t* c = connection();
+    if (!c)
+        return;
+    const auto wid = static_cast<xcb_window_t>(window->winId());
+    const xcb_atom_t netWmState = internAtom(c, "_NET_WM_STATE");
+    const QList<xcb_atom_t> skip = {internAtom(c, "_NET_WM_STATE_SKIP_TASKBAR"),
+                                    internAtom(c, "_NET_WM_STATE_SKIP_PAGER")};
+
+    // A window manager reads the property when it takes on a window it maps
+    // (it may not have done so yet for a window just shown)...
+    editNetWmState(c, wid, netWmState, skip, !inList);
+
+    // ... and takes changes to a mapped window only by message.
+    if (window->isVisible()) {
+        Reply<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(c, xcb_query_tree(c, wid), nullptr));
+        if (tree) {
+            xcb_client_message_event_t ev{};
+            ev.response_type = XCB_CLIENT_MESSAGE;
+            ev.format = 32;
+            ev.window = wid;
+            ev.type = netWmState;
+            ev.data.data32[0] = inList ? 0 : 1; // _NET_WM_STATE_REMOVE / _ADD
+            ev.data.data32[1] = skip[0];
+            ev.data.data32[2] = skip[1];
+            ev.data.data32[3] = 1; // the request comes from an application
+            xcb_send_event(c, 0, tree->root,
+                           XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT |
+                               XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                           reinterpret_cast<const char*>(&ev));
+        }
+    }
+    xcb_flush(c);
+}
+
+void prepareToShow(QWidget* window, bool inTaskList)
+{
+    setInTaskList(window, inTaskList);
+    if (!onX11() || window->isVisible())
+        return;
+    xcb_connection_t* c = connection();
+    if (!c)
+        return;
+    // WM_HINTS: flags, input, initial_state, ... (ICCCM 4.1.2.4).
+    constexpr uint32_t kStateHint = 1u << 1;
+    constexpr uint32_t kNormalState = 1;
+    constexpr uint32_t kIconicState = 3;
+    const auto wid = static_cast<xcb_window_t>(window->winId());
+    Reply<xcb_get_property_reply_t> r(xcb_get_property_reply(
+        c, xcb_get_property(c, 0, wid, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 0, 9), nullptr));
+    if (!r || r->format != 32 || xcb_get_property_value_length(r.get()) < 3 * 4)
+        return;
+    const auto* value = static_cast<const uint32_t*>(xcb_get_property_value(r.get()));
+    QList<uint32_t> hints(value, value + xcb_get_property_value_length(r.get()) / 4);
+    if (!(hints[0] & kStateHint) || hints[2] != kIconicState)
+        return;
+    hints[2] = kNormalState;
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, wid, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 32,
+                        static_cast<uint32_t>(hints.size()), hints.constData());
+    xcb_flush(c);
+}
+
+} // namespace sb::app::platform
