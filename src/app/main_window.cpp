@@ -153,8 +153,9 @@ void frmStashbook::buildControls()
     cmd_Go = makeButton(frm_Selected_Site, "cmd_Go", QStringLiteral("GO!"),
                         QStringLiteral("GO! To The URL of Selected Site"));
     placeInTwips(cmd_Go, 5975, 240, 400, 350);
-    cmd_Go_Referral_URL = makeButton(frm_Selected_Site, "cmd_Go_Referral_URL", QStringLiteral("GO!"),
-                                     QStringLiteral("GO! If Extra Info Is An URL --> Load Page"));
+    cmd_Go_Referral_URL =
+        makeButton(frm_Selected_Site, "cmd_Go_Referral_URL", QStringLiteral("GO!"),
+                   QStringLiteral("GO! If Extra Info Is An URL --> Load Page"));
     placeInTwips(cmd_Go_Referral_URL, 5975, 600, 400, 350);
     lst_Username = makeList(frm_Selected_Site, "lst_Username",
                             QStringLiteral("Double-Click To Copy Username To Clipboard"));
@@ -199,10 +200,10 @@ void frmStashbook::buildMenus()
 
 void frmStashbook::setTabOrder()
 {
-    const QWidget* order[] = {lst_Site,         cmd_Add_Site,     cmd_Edit_Site, cmd_Rem_Site,
-                              lst_Username,     lst_Password,     lst_Referral_URL,
-                              cmd_Add_Account,  cmd_Edit_Account, cmd_Remove_Account,
-                              cmd_Reload,       cmd_Go,           cmd_Go_Referral_URL};
+    const QWidget* order[] = {
+        lst_Site,     cmd_Add_Site,     cmd_Edit_Site,      cmd_Rem_Site,     lst_Username,
+        lst_Password, lst_Referral_URL, cmd_Add_Account,    cmd_Edit_Account, cmd_Remove_Account,
+        cmd_Reload,   cmd_Go,           cmd_Go_Referral_URL};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         QWidget::setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
 }

@@ -23,7 +23,6 @@ class QMenu;
 class QPushButton;
 class QStatusBar;
 class QLabel;
-class QTimer;
 
 namespace sb::app {
 
@@ -104,8 +103,6 @@ private:
     QAction* mnu_File_Restore_or_Hide = nullptr;
     QAction* Hyphen4 = nullptr;
     QAction* mnu_File_Exit = nullptr;
-    QTimer* Tray_Click_Timer = nullptr; // a click waiting to see if a double-click follows
-    bool Tray_Reports_Double_Clicks = false;
     QEventLoop* Wait_Loop = nullptr;
     ClipboardGuard Clipboard_Guard;
 

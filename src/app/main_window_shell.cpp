@@ -21,8 +21,6 @@
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QMenu>
-#include <QStyleHints>
-#include <QTimer>
 
 namespace sb::app {
 
@@ -61,11 +59,6 @@ void frmStashbook::connectShell()
             Tray_Icon_Click();
         // The right button opens the menu by itself; the middle one does nothing.
     });
-
-    Tray_Click_Timer = new QTimer(this);
-    Tray_Click_Timer->setSingleShot(true);
-    connect(Tray_Click_Timer, &QTimer::timeout, this,
-            &frmStashbook::mnu_File_Restore_or_Hide_Click);
 }
 
 void frmStashbook::Tray_Icon_Add()
@@ -87,26 +80,17 @@ bool frmStashbook::Tray_In_Use() const
     return Tray->isAdded() && Tray->isAvailable();
 }
 
-// Trays differ in what they report. XEmbed trays (and Windows) report a
-// click on the press and then a double-click on the second press; there a
-// double-click toggles and a single click does nothing. StatusNotifierItem
-// hosts report one activation and never a double-click; there the activation
-// must toggle or the icon would be dead. Which kind of tray this is shows
-// only in what it reports, so a click waits for the double-click interval:
-// a double-click that follows toggles instead (and marks the tray as one
-// that reports them, after which single clicks are ignored at once); a click
-// left alone toggles as long as no double-click has ever been seen.
+// Where the tray reports double-clicks, a double-click toggles and a single
+// click does nothing. Where it reports only one activation per click, that
+// activation toggles, or the icon would be dead.
 void frmStashbook::Tray_Icon_Click()
 {
-    if (Tray_Reports_Double_Clicks)
-        return;
-    Tray_Click_Timer->start(QGuiApplication::styleHints()->mouseDoubleClickInterval());
+    if (!Tray->reportsDoubleClicks())
+        mnu_File_Restore_or_Hide_Click();
 }
 
 void frmStashbook::Tray_Icon_DblClick()
 {
-    Tray_Reports_Double_Clicks = true;
-    Tray_Click_Timer->stop();
     mnu_File_Restore_or_Hide_Click();
 }
 
@@ -149,7 +133,6 @@ void frmStashbook::mnu_File_Restore_or_Hide_Click()
 void frmStashbook::mnu_File_Exit_Click()
 {
     Exit_Requested = true;
-    Tray_Click_Timer->stop();
     Hot_Key->unregisterKey();
     Tray_Icon_Remove();
     Clipboard_Guard.clearIfStillOurs();

@@ -28,5 +28,8 @@ void setInTaskList(QWidget* window, bool inList);
 // only after it has already asked for the window to be mapped.
 void prepareToShow(QWidget* window, bool inTaskList);
 
+// Whether the tray Qt puts the icon in reports double-clicks (see TrayIcon).
+bool trayReportsDoubleClicks();
+
 } // namespace platform
 } // namespace sb::app

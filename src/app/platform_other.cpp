@@ -14,4 +14,11 @@ void setInTaskList(QWidget*, bool) {}
 
 void prepareToShow(QWidget*, bool) {}
 
+// The trays of these desktops (StatusNotifierItem hosts on Wayland) report one
+// activation per click.
+bool trayReportsDoubleClicks()
+{
+    return false;
+}
+
 } // namespace sb::app::platform

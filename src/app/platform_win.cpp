@@ -92,4 +92,10 @@ void prepareToShow(QWidget* window, bool inTaskList)
     setInTaskList(window, inTaskList);
 }
 
+// The notification area reports a click and then a double-click.
+bool trayReportsDoubleClicks()
+{
+    return true;
+}
+
 } // namespace sb::app::platform

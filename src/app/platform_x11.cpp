@@ -8,6 +8,9 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
 #include <QGuiApplication>
 #include <QList>
 #include <QWidget>
@@ -361,6 +364,21 @@ void prepareToShow(QWidget* window, bool inTaskList)
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, wid, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 32,
                         static_cast<uint32_t>(hints.size()), hints.constData());
     xcb_flush(c);
+}
+
+bool trayReportsDoubleClicks()
+{
+    if (!onX11())
+        return false;
+    // Qt shows the icon through a StatusNotifierItem host over D-Bus when one
+    // is registered, and in an XEmbed tray otherwise; only the XEmbed tray
+    // reports double-clicks.
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const QString watcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+    if (!bus.isConnected() || !bus.interface()->isServiceRegistered(watcher))
+        return true;
+    QDBusInterface props(watcher, QStringLiteral("/StatusNotifierWatcher"), watcher, bus);
+    return !props.property("IsStatusNotifierHostRegistered").toBool();
 }
 
 } // namespace sb::app::platform

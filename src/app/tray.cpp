@@ -1,5 +1,7 @@
 #include "app/tray.h"
 
+#include "app/platform.h"
+
 #include <QMenu>
 
 namespace sb::app {
@@ -30,6 +32,11 @@ void SystemTrayIcon::remove()
 bool SystemTrayIcon::isAdded() const
 {
     return icon_->isVisible();
+}
+
+bool SystemTrayIcon::reportsDoubleClicks() const
+{
+    return platform::trayReportsDoubleClicks();
 }
 
 } // namespace sb::app

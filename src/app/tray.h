@@ -26,6 +26,11 @@ public:
     // Takes the icon out of the tray at once.
     virtual void remove() = 0;
     virtual bool isAdded() const = 0;
+    // Whether this tray reports double-clicks. XEmbed trays (and Windows)
+    // report a click on the first press and a double-click on the second;
+    // StatusNotifierItem hosts report a single activation and never a
+    // double-click, so there the activation itself has to toggle.
+    virtual bool reportsDoubleClicks() const = 0;
 
 signals:
     // The user clicked the icon, as the tray reports it.
@@ -44,6 +49,7 @@ public:
     void add(const QIcon& icon, const QString& tip, QMenu* menu) override;
     void remove() override;
     bool isAdded() const override;
+    bool reportsDoubleClicks() const override;
 
 private:
     QSystemTrayIcon* icon_;
