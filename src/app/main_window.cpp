@@ -118,6 +118,13 @@ frmStashbook::~frmStashbook() = default;
 
 void frmStashbook::buildControls()
 {
+    // The layout is laid out in twips for a small dialog font; larger
+    // desktop fonts would clip the captions of the buttons.
+    QFont small = font();
+    if (small.pointSizeF() > 8)
+        small.setPointSizeF(8);
+    setFont(small);
+
     Frame1 = makeFrame(this, "Frame1");
     placeInTwips(Frame1, 120, 0, 9375, 5415);
 
@@ -143,6 +150,9 @@ void frmStashbook::buildControls()
     Frame3 = makeContainer(frm_Selected_Site, "Frame3");
     placeInTwips(Frame3, 120, 240, 6255, 735);
     cmd_Site_Name = makeHeader(Frame3, "cmd_Site_Name", kHotKeyHint);
+    // The caption can be longer than the button: keep its start, which names
+    // the site, in view.
+    cmd_Site_Name->setStyleSheet(QStringLiteral("text-align: left; padding-left: 4px"));
     placeInTwips(cmd_Site_Name, 0, 0, 5895, 350);
     Command1 = makeHeader(Frame3, "Command1", QStringLiteral("Username"));
     placeInTwips(Command1, 0, 360, 1815, 350);
