@@ -1,4 +1,4 @@
-// Small helpers for tests that prepare record files in a temporary folder.
+// Helpers for tests that prepare record files in a temporary folder.
 #pragma once
 
 #include <QByteArray>
@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QString>
 #include <QTest>
+
+#include <filesystem>
 
 namespace sb::test {
 
@@ -19,23 +21,21 @@ inline void writeFile(const QString& dir, const QString& name, const QByteArray&
 inline QByteArray readFile(const QString& dir, const QString& name)
 {
     QFile f(QDir(dir).filePath(name));
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // One record in the writer's form: "a","b"\r\n
 inline QByteArray rec(std::initializer_list<const char*> fields)
 {
     QByteArray out;
-    for (const char* f : fields) {
-        if (!out.isEmpty())
-            out += ',';
-        out += '"';
-        out += f;
-        out += '"';
-    }
+    for (const char* f : fields)
+        out += (out.isEmpty() ? "\"" : ",\"") + QByteArray(f) + '"';
     return out + "\r\n";
+}
+
+inline unsigned modeOf(const QString& path)
+{
+    return unsigned(std::filesystem::status(path.toStdString()).permissions());
 }
 
 } // namespace sb::test
