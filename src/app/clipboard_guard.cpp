@@ -10,11 +10,6 @@ void ClipboardGuard::place(const QString& text, bool holdsPassword)
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
     clipboard->setText(text);
-    remember(text, holdsPassword);
-}
-
-void ClipboardGuard::remember(const QString& text, bool holdsPassword)
-{
     text_ = text;
     holdsPassword_ = holdsPassword;
 }

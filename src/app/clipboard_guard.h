@@ -1,7 +1,6 @@
 // Keeps passwords from outliving the program on the clipboard.
 //
-// Whoever puts a text on the clipboard goes through place() (or tells
-// remember() after doing it); at exit clearIfStillOurs() empties the
+// Whoever puts a text on the clipboard goes through place(); at exit clearIfStillOurs() empties the
 // clipboard when it still holds the last text placed and that text holds a
 // password. Emptying it also spares the wait while Qt would hand the text to
 // a clipboard manager on the way out.
@@ -16,8 +15,6 @@ class ClipboardGuard
 public:
     // Empties the clipboard, puts `text` on it as plain text and remembers it.
     void place(const QString& text, bool holdsPassword);
-    // Remembers a text that was just put on the clipboard.
-    void remember(const QString& text, bool holdsPassword);
     // Empties the clipboard if it still holds the remembered password text.
     void clearIfStillOurs();
 

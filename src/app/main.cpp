@@ -7,7 +7,6 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Stashbook"));
-    QApplication::setApplicationVersion(QStringLiteral("1.50"));
     // The window hides rather than closes, and a message box may be the only
     // window shown: the program ends through its exit item alone.
     QApplication::setQuitOnLastWindowClosed(false);
