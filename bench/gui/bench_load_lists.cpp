@@ -2,7 +2,7 @@
 // names and fill the site list. Prints the median of several runs and the
 // share of each step.
 #include "app/main_window.h"
-#include "app/notifier.h"
+#include "bench_prompter.h"
 #include "browse/site_list.h"
 #include "gen_data.h"
 
@@ -17,15 +17,6 @@
 #include <vector>
 
 namespace {
-
-class SilentNotifier final : public sb::app::Notifier
-{
-public:
-    void error(QWidget*, const QString& title, const QString& text) override
-    {
-        std::fprintf(stderr, "error: %s: %s\n", qPrintable(title), qPrintable(text));
-    }
-};
 
 double medianMs(int runs, const std::function<void()>& work)
 {
@@ -56,10 +47,10 @@ int main(int argc, char* argv[])
     const auto sitesFile = sb::store::RecordFile::sites(dir.path().toStdString());
     const auto accountsFile = sb::store::RecordFile::accounts(dir.path().toStdString());
 
-    SilentNotifier notifier;
+    sb::bench::BenchPrompter prompter;
     sb::app::Environment env;
     env.dataDir = dir.path().toStdString();
-    env.notifier = &notifier;
+    env.prompter = &prompter;
     sb::app::frmStashbook window(env);
     window.Start_Up();
     auto* list = window.findChild<QListWidget*>(QStringLiteral("lst_Site"));

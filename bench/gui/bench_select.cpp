@@ -6,7 +6,7 @@
 //
 //   bench_select [sites] [accounts] [selections]
 #include "app/main_window.h"
-#include "app/notifier.h"
+#include "bench_prompter.h"
 #include "gen_data.h"
 
 #include <QApplication>
@@ -23,16 +23,6 @@
 #include <vector>
 
 namespace {
-
-class SilentNotifier final : public sb::app::Notifier
-{
-public:
-    void error(QWidget*, const QString& title, const QString& text) override
-    {
-        std::fprintf(stderr, "error: %s: %s\n", qPrintable(title), qPrintable(text));
-        std::exit(1);
-    }
-};
 
 struct Figures
 {
@@ -88,10 +78,10 @@ int main(int argc, char* argv[])
     sb::bench::writeDataSet(path, {sites, accounts});
     const auto accountsFile = sb::store::RecordFile::accounts(path);
 
-    SilentNotifier notifier;
+    sb::bench::BenchPrompter prompter;
     sb::app::Environment env;
     env.dataDir = path;
-    env.notifier = &notifier;
+    env.prompter = &prompter;
     sb::app::frmStashbook window(env);
     window.Start_Up();
     QCoreApplication::processEvents();

@@ -1,5 +1,4 @@
 #include "app/main_window.h"
-#include "app/notifier.h"
 
 #include <QApplication>
 
@@ -11,10 +10,7 @@ int main(int argc, char* argv[])
     // window shown: the program ends through its exit item alone.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    sb::app::MessageBoxNotifier notifier;
-    sb::app::Environment env;
-    env.notifier = &notifier;
-    sb::app::frmStashbook window(env);
+    sb::app::frmStashbook window{sb::app::Environment{}};
     window.Start_Up();
     window.Wait_For_Hot_Key();
     return 0;

@@ -1,19 +1,29 @@
 #include "app/main_window.h"
 
-#include "app/notifier.h"
-#include "app/twips.h"
-#include "browse/site_list.h"
+#include "app/data_store.h"
+#include "app/modal.h"
+#include "app/shell.h"
+#include "browse/account_table.h"
+#include "browse/go_url.h"
+#include "browse/selection_list.h"
+#include "browse/site_list_part.h"
+#include "common/twips.h"
 
+#include <QAction>
+#include <QCloseEvent>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 
 namespace sb::app {
+
+using common::placeInTwips;
+using common::RecordKind;
+using common::twipsToPixels;
 
 namespace {
 
@@ -45,12 +55,12 @@ QPushButton* makeHeader(QWidget* parent, const char* name, const QString& captio
     return b;
 }
 
-QListWidget* makeList(QWidget* parent, const char* name, const QString& tip = {})
+browse::SelectionList* makeList(QWidget* parent, const char* name, const QString& accessibleName,
+                                const QString& tip = {})
 {
-    auto* l = new QListWidget(parent);
+    auto* l = new browse::SelectionList(parent);
     l->setObjectName(QLatin1String(name));
-    l->setUniformItemSizes(true);
-    l->setSelectionMode(QAbstractItemView::SingleSelection);
+    l->setAccessibleName(accessibleName);
     if (!tip.isEmpty())
         l->setToolTip(tip);
     return l;
@@ -79,9 +89,6 @@ QMenu* makePopup(QWidget* parent, const char* name)
 
 } // namespace
 
-const QString frmStashbook::kHotKeyHint =
-    QStringLiteral("Use:   Control-T   :To Minimize/Restore 'Stashbook' From The System Tray");
-
 QString frmStashbook::titleText(const QString& version)
 {
     const QString sep = QStringLiteral("   ") + kBar + QStringLiteral("   ");
@@ -104,14 +111,28 @@ frmStashbook::frmStashbook(Environment env, QWidget* parent)
                           Qt::WindowCloseButtonHint),
       env_(std::move(env))
 {
-    Q_ASSERT(env_.notifier);
     setObjectName(QStringLiteral("frmStashbook"));
     setWindowIcon(QIcon(QStringLiteral(":/stashbook/icon.png")));
     buildControls();
     buildMenus();
     setTabOrder();
-    connectShell();
-    connectBrowsing();
+
+    if (env_.prompter) {
+        Prompts = env_.prompter;
+    } else {
+        Own_Modal = new Modal(this);
+        Prompts = Own_Modal;
+    }
+    Store = std::make_unique<DataStore>(env_.dataDir, *Prompts);
+    Tray_Shell = new Shell(this, {mnu_File, mnu_File_Restore_or_Hide, mnu_File_Exit}, env_.hotKey,
+                           env_.tray, *Prompts, Clipboard_Guard);
+    Sites = new browse::SiteListPart(lst_Site, cmd_Sites, this);
+    Accounts = new browse::AccountTable({cmd_Site_Name, mnu_Copy_All, lst_Username, lst_Password,
+                                         lst_Referral_URL, cmd_Go, cmd_Go_Referral_URL,
+                                         cmd_Add_Account, cmd_Edit_Account, cmd_Remove_Account,
+                                         cmd_Edit_Site, cmd_Rem_Site},
+                                        this);
+    connectHandlers();
 }
 
 frmStashbook::~frmStashbook() = default;
@@ -136,7 +157,7 @@ void frmStashbook::buildControls()
     placeInTwips(cmd_Sites, 0, 0, 1575, 350);
     cmd_Reload = makeButton(Frame2, "cmd_Reload", QStringLiteral("Re&load!"));
     placeInTwips(cmd_Reload, 1680, 240, 735, 350);
-    lst_Site = makeList(Frame2, "lst_Site");
+    lst_Site = makeList(Frame2, "lst_Site", QStringLiteral("Sites"));
     placeInTwips(lst_Site, 120, 600, 2295, 3975);
     cmd_Add_Site = makeButton(Frame2, "cmd_Add_Site", QStringLiteral("&Add"));
     placeInTwips(cmd_Add_Site, 120, 4680, 765, 375);
@@ -149,7 +170,7 @@ void frmStashbook::buildControls()
     placeInTwips(frm_Selected_Site, 2760, 120, 6495, 5175);
     Frame3 = makeContainer(frm_Selected_Site, "Frame3");
     placeInTwips(Frame3, 120, 240, 6255, 735);
-    cmd_Site_Name = makeHeader(Frame3, "cmd_Site_Name", kHotKeyHint);
+    cmd_Site_Name = makeHeader(Frame3, "cmd_Site_Name", browse::AccountTable::kHotKeyHint);
     // The caption can be longer than the button: keep its start, which names
     // the site, in view.
     cmd_Site_Name->setStyleSheet(QStringLiteral("text-align: left; padding-left: 4px"));
@@ -167,13 +188,13 @@ void frmStashbook::buildControls()
         makeButton(frm_Selected_Site, "cmd_Go_Referral_URL", QStringLiteral("GO!"),
                    QStringLiteral("GO! If Extra Info Is An URL --> Load Page"));
     placeInTwips(cmd_Go_Referral_URL, 5975, 600, 400, 350);
-    lst_Username = makeList(frm_Selected_Site, "lst_Username",
+    lst_Username = makeList(frm_Selected_Site, "lst_Username", QStringLiteral("User Names"),
                             QStringLiteral("Double-Click To Copy Username To Clipboard"));
     placeInTwips(lst_Username, 120, 960, 1815, 3660);
-    lst_Password = makeList(frm_Selected_Site, "lst_Password",
+    lst_Password = makeList(frm_Selected_Site, "lst_Password", QStringLiteral("Passwords"),
                             QStringLiteral("Double-Click To Copy Password To Clipboard"));
     placeInTwips(lst_Password, 1920, 960, 1815, 3660);
-    lst_Referral_URL = makeList(frm_Selected_Site, "lst_Referral_URL",
+    lst_Referral_URL = makeList(frm_Selected_Site, "lst_Referral_URL", QStringLiteral("Extra Info"),
                                 QStringLiteral("Double-Click To Copy Extra Info To Clipboard"));
     placeInTwips(lst_Referral_URL, 3720, 960, 2655, 3660);
     cmd_Add_Account =
@@ -197,15 +218,42 @@ void frmStashbook::buildControls()
     sts_Panel->setObjectName(QStringLiteral("sts_Panel"));
     sts_Bar->addWidget(sts_Panel, 1);
     placeInTwips(sts_Bar, 0, kStatusTop, kClientWidth, kClientHeight - kStatusTop);
-
-    connect(cmd_Reload, &QPushButton::clicked, this, &frmStashbook::cmd_Reload_Click);
 }
 
 void frmStashbook::buildMenus()
 {
     mnu_File = makePopup(this, "mnu_File");
+    mnu_File_Restore_or_Hide = mnu_File->addAction(QStringLiteral("&Restore!"));
+    mnu_File_Restore_or_Hide->setObjectName(QStringLiteral("mnu_File_Restore_or_Hide"));
+    Hyphen4 = mnu_File->addSeparator();
+    Hyphen4->setObjectName(QStringLiteral("Hyphen4"));
+    mnu_File_Exit = mnu_File->addAction(QStringLiteral("   E&xit"));
+    mnu_File_Exit->setObjectName(QStringLiteral("mnu_File_Exit"));
+
     mnu_Account_Copy = makePopup(this, "mnu_Account_Copy");
+    mnu_Copy_All = new QMenu(QStringLiteral("Copy &All Accounts"), mnu_Account_Copy);
+    mnu_Copy_All->setObjectName(QStringLiteral("mnu_Copy_All"));
+    mnu_Account_Copy->addMenu(mnu_Copy_All);
+
     mnu_Copy_Site = makePopup(this, "mnu_Copy_Site");
+}
+
+void frmStashbook::connectHandlers()
+{
+    connect(cmd_Reload, &QPushButton::clicked, this, &frmStashbook::cmd_Reload_Click);
+    connect(cmd_Go, &QPushButton::clicked, this, &frmStashbook::cmd_Go_Click);
+    connect(cmd_Go_Referral_URL, &QPushButton::clicked, this,
+            &frmStashbook::cmd_Go_Referral_URL_Click);
+    connect(lst_Site, &QListWidget::itemSelectionChanged, this, &frmStashbook::lst_Site_Click);
+    connect(lst_Username, &QListWidget::itemSelectionChanged, this,
+            &frmStashbook::lst_Username_Click);
+    connect(lst_Password, &QListWidget::itemSelectionChanged, this,
+            &frmStashbook::lst_Password_Click);
+    connect(lst_Referral_URL, &QListWidget::itemSelectionChanged, this,
+            &frmStashbook::lst_Referral_URL_Click);
+    // Exit while a box or a dialog is open ends the program at once.
+    if (Own_Modal)
+        connect(Tray_Shell, &Shell::exiting, Own_Modal, &Modal::endAll);
 }
 
 void frmStashbook::setTabOrder()
@@ -228,7 +276,7 @@ void frmStashbook::Start_Up()
         r.moveCenter(screen->availableGeometry().center());
         move(r.topLeft());
     }
-    Program_Version = QStringLiteral("1.50");
+    Program_Version = QStringLiteral(STASHBOOK_VERSION);
     setWindowTitle(titleText(Program_Version));
     sts_Panel->setText(statusText(Program_Version));
     show();
@@ -236,38 +284,45 @@ void frmStashbook::Start_Up()
     Tray_Icon_Add();
     mnu_File_Restore_or_Hide_Click();
 
-    SitesFile = store::RecordFile::sites(env_.dataDir);
-    AccountsFile = store::RecordFile::accounts(env_.dataDir);
     Load_Lists();
-    if (lst_Site->count() == 0)
+    if (Sites->count() == 0)
         cmd_Add_Site->setFocus();
 
-    Exit_Requested = false;
-    Register_Hot_Key();
+    Tray_Shell->registerHotKey();
+    // Exit may have been chosen while the hot-key box was open.
+    if (Tray_Shell->exitRequested())
+        return;
     show();
+}
+
+void frmStashbook::Wait_For_Hot_Key()
+{
+    Tray_Shell->waitForHotKey();
+}
+
+bool frmStashbook::exitRequested() const
+{
+    return Tray_Shell->exitRequested();
+}
+
+const QString& frmStashbook::siteUrl() const
+{
+    return Accounts->siteUrl();
+}
+
+qint32 frmStashbook::accountCount() const
+{
+    return Sites->accountCount();
 }
 
 bool frmStashbook::Load_Lists()
 {
     browse::SiteListing listing;
-    if (store::Status st = browse::readSiteListing(SitesFile, AccountsFile, listing); st.failed()) {
-        reportError(st.error());
+    if (!Store->check(browse::readSiteListing(Store->file(RecordKind::Sites),
+                                              Store->file(RecordKind::Accounts), listing)))
         return false;
-    }
-
-    if (listing.sitesFound) {
-        lst_Site->clear();
-        lst_Site->addItems(listing.names);
-    } else {
-        // The old rows stay on show, but none of them is selected: clicking
-        // one must select it afresh.
-        lst_Site->clearSelection();
-    }
-    if (listing.accountsFound)
-        AccountCount = listing.accountCount;
-
-    cmd_Sites->setText(QStringLiteral("[SITES]:  ") + QString::number(listing.names.size()));
-    Clear_Account_View();
+    Sites->show(listing);
+    Accounts->clear();
     return true;
 }
 
@@ -277,9 +332,94 @@ void frmStashbook::cmd_Reload_Click()
     lst_Site->setFocus();
 }
 
-void frmStashbook::reportError(const store::Error& e)
+// --- Shell --------------------------------------------------------------------
+
+void frmStashbook::Tray_Icon_Add()
 {
-    reportFileError(*env_.notifier, this, e);
+    Tray_Shell->addTrayIcon();
+}
+
+void frmStashbook::Tray_Icon_Remove()
+{
+    Tray_Shell->removeTrayIcon();
+}
+
+void frmStashbook::mnu_File_Restore_or_Hide_Click()
+{
+    Tray_Shell->toggle();
+}
+
+void frmStashbook::mnu_File_Exit_Click()
+{
+    Tray_Shell->exit();
+}
+
+void frmStashbook::closeEvent(QCloseEvent* event)
+{
+    event->setAccepted(Tray_Shell->closeRequested());
+}
+
+void frmStashbook::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        Tray_Shell->windowStateChanged();
+}
+
+// --- Browsing -----------------------------------------------------------------
+
+void frmStashbook::lst_Site_Click()
+{
+    // Only the program takes the selection away (a reload), and then the
+    // account side has been reset already.
+    if (Sites->selectedRow() < 0)
+        return;
+    const QString name = Sites->selectedName();
+    // Everything is read before anything is shown, so a file that fails
+    // half-way leaves no mixture of two sites on screen.
+    browse::AccountView view;
+    if (!Store->check(browse::readAccountView(Store->file(RecordKind::Sites),
+                                              Store->file(RecordKind::Accounts), name, view),
+                      /*later=*/true)) {
+        // Back to the state after a reload, so that selecting the site
+        // again retries.
+        Sites->selectRow(-1);
+        Accounts->clear();
+        return;
+    }
+    Accounts->showSite(name, view, Sites->accountCount());
+    lst_Username->setFocus();
+}
+
+void frmStashbook::lst_Username_Click()
+{
+    Accounts->linkRows(lst_Username);
+}
+
+void frmStashbook::lst_Password_Click()
+{
+    Accounts->linkRows(lst_Password);
+}
+
+void frmStashbook::lst_Referral_URL_Click()
+{
+    Accounts->linkRows(lst_Referral_URL);
+}
+
+void frmStashbook::cmd_Go_Click()
+{
+    // The completed address is kept, so a second press opens the same one.
+    Accounts->setSiteUrl(browse::browserAddress(Accounts->siteUrl()));
+    browse::openInBrowser(Accounts->siteUrl());
+    cmd_Add_Site->setFocus();
+}
+
+void frmStashbook::cmd_Go_Referral_URL_Click()
+{
+    // The list keeps the text as stored; only the browser sees the prefix.
+    if (lst_Referral_URL->selectedRow() >= 0)
+        browse::openInBrowser(browse::browserAddress(lst_Referral_URL->selectedText()));
+    cmd_Add_Account->setFocus();
 }
 
 } // namespace sb::app

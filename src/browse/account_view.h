@@ -4,11 +4,8 @@
 
 #include "store/record_file.h"
 
-#include <QByteArray>
 #include <QString>
 #include <QStringList>
-
-#include <string_view>
 
 namespace sb::browse {
 
@@ -21,29 +18,6 @@ inline const QString kNoAccountsExtraInfo = QStringLiteral("-- ACCOUNTS --");
 // account named so is treated like the placeholder: there is no way to tell
 // the two apart from the user-name column alone.
 bool isNoAccountsRow(const QString& username);
-
-// Site names match when they are equal after both are put in upper case;
-// nothing is trimmed, blanks count.
-//
-// The accounts file is read afresh on every selection and may hold many
-// thousands of records, so the name is prepared once and each record's field
-// is tested on its UTF-8 bytes: ASCII fields (nearly all of them) are compared
-// byte by byte, and only a field with other characters is converted to
-// QString, since upper-casing can change its length ("\u00df" -> "SS") or turn
-// it into ASCII ("\u0131" -> "I").
-class SiteNameMatcher
-{
-public:
-    explicit SiteNameMatcher(const QString& name);
-    bool matches(std::string_view utf8) const;
-
-private:
-    bool matchesText(std::string_view utf8) const; // the general case
-
-    QString upper_;
-    bool upperIsAscii_ = true;
-    QByteArray asciiUpper_; // upper_ as bytes, when it is all ASCII
-};
 
 // The accounts of one site, and its sites-file record.
 struct AccountView

@@ -106,26 +106,6 @@ private slots:
         QCOMPARE(w.accountCount(), 1);
         QCOMPARE(rows("lst_Username"), QStringList{"u"});
     }
-
-    // Tab walks the lists and the buttons that act on them, left to right.
-    void tabOrder()
-    {
-        write("SB-Sites.DaT", rec({"A", "a"}));
-        sb::app::frmStashbook& w = start();
-        for (QPushButton* b : w.findChildren<QPushButton*>())
-            b->setEnabled(true);
-        QApplication::setActiveWindow(&w);
-        QVERIFY(QTest::qWaitForWindowActive(&w));
-        list("lst_Site")->setFocus();
-        QStringList seen;
-        for (int i = 0; i < 10; ++i) {
-            seen << QApplication::focusWidget()->objectName();
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        }
-        QCOMPARE(seen, (QStringList{"lst_Site", "cmd_Add_Site", "cmd_Edit_Site", "cmd_Rem_Site",
-                                    "lst_Username", "lst_Password", "lst_Referral_URL",
-                                    "cmd_Add_Account", "cmd_Edit_Account", "cmd_Remove_Account"}));
-    }
 };
 
 QTEST_MAIN(TestMainWindow)

@@ -5,8 +5,10 @@
 #include "support/window_fixture.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QMenu>
+#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -196,15 +198,22 @@ private slots:
 
     // Exit gives the hot key back, removes the icon and takes along a
     // password Stashbook left on the clipboard; anything else stays there.
+    // Chosen while a box is open, it closes the box and ends the program at
+    // once: nothing of the interrupted handler shows the window again.
     void exitFromTrayMenu_data()
     {
         QTest::addColumn<bool>("holdsPassword");
         QTest::addColumn<QString>("laterByOthers"); // null: nobody touched it
         QTest::addColumn<QString>("atExit");
-        QTest::newRow("password left there") << true << QString() << QString();
-        QTest::newRow("no password") << false << QString() << "bob s3cret";
+        QTest::addColumn<QString>("openBox"); // the box open when exit is chosen
+        QTest::newRow("password left there") << true << QString() << QString() << QString();
+        QTest::newRow("no password") << false << QString() << "bob s3cret" << QString();
         QTest::newRow("replaced since") << true << "other"
-                                        << "other";
+                                        << "other" << QString();
+        QTest::newRow("during the start-up box")
+            << true << QString() << QString() << "[Stashbook]  :Hot Key:  Control-T Is In Use";
+        QTest::newRow("during a File Error box")
+            << true << QString() << QString() << "[Stashbook]  :File Error:  SB-Sites.DaT";
     }
 
     void exitFromTrayMenu()
@@ -212,19 +221,50 @@ private slots:
         QFETCH(bool, holdsPassword);
         QFETCH(QString, laterByOthers);
         QFETCH(QString, atExit);
-        start();
-        window->clipboardGuard().place("bob s3cret", holdsPassword);
+        QFETCH(QString, openBox);
+        // Exit is chosen as soon as the box runs its loop.
+        QString seen;
+        auto leftOpen = std::make_shared<bool>(false);
+        auto exitFromBox = [&] {
+            QTimer::singleShot(0, this, [&] {
+                if (QWidget* box = QApplication::activeModalWidget())
+                    seen = box->windowTitle();
+                action("mnu_File_Exit")->trigger();
+                // A box that exit did not close would block the test for good.
+                QTimer::singleShot(1000, this, [leftOpen] {
+                    if (QWidget* box = QApplication::activeModalWidget())
+                        *leftOpen = box->close();
+                });
+            });
+        };
+        const bool atStartUp = openBox.contains("Hot Key");
+        if (atStartUp) {
+            hotKey_->outcome = Outcome::InUse;
+            exitFromBox();
+        }
+        WindowFixture::start(hotKey_.get(), tray_.get(), /*realBoxes=*/!openBox.isNull());
+        if (!atStartUp)
+            window->clipboardGuard().place("bob s3cret", holdsPassword);
         if (!laterByOthers.isNull())
             QGuiApplication::clipboard()->setText(laterByOthers);
-        action("mnu_File_Exit")->trigger();
+        if (openBox.isNull()) {
+            action("mnu_File_Exit")->trigger();
+        } else if (!atStartUp) {
+            write("SB-Sites.DaT", "\"cut\"");
+            exitFromBox();
+            window->cmd_Reload_Click();
+        }
+        QCOMPARE(seen, openBox.isNull() ? QString() : openBox);
+        QVERIFY(!*leftOpen);
         QCOMPARE(QGuiApplication::clipboard()->text(), atExit);
         QVERIFY(window->exitRequested());
         QCOMPARE(hotKey_->unregistered, 1);
         QVERIFY(!tray_->added);
-        // Nothing toggles any more on the way out, whatever is still queued.
+        // Nothing shows the window any more, whatever is still queued.
         hotKey_->press();
         tray_->click(QSystemTrayIcon::DoubleClick);
-        verifyAt(At::Shown);
+        QCoreApplication::processEvents();
+        QVERIFY(!window->isVisible());
     }
 };
 

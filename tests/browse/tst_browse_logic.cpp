@@ -2,6 +2,7 @@
 // site names, and the captions of the account side.
 #include "browse/account_view.h"
 #include "browse/site_list.h"
+#include "common/name_match.h"
 
 #include <QtTest>
 
@@ -62,7 +63,7 @@ private slots:
     void matcherAgreesWithUpperCase()
     {
         QFETCH(QString, selected);
-        const SiteNameMatcher matcher(selected);
+        const sb::common::NameMatcher matcher(selected);
         for (const QString& field : trickyNames())
             QVERIFY2(matcher.matches(field.toStdString()) ==
                          (field.toUpper() == selected.toUpper()),

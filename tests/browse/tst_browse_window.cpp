@@ -1,9 +1,11 @@
 // Browsing in the main window: selecting a site, the three linked account
 // lists and the GO buttons, driven through the widgets.
+#include "browse/selection_list.h"
 #include "support/window_fixture.h"
 
 #include <QDesktopServices>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QtTest>
 
 using sb::test::rec;
@@ -135,8 +137,8 @@ private slots:
 
     // A file that cannot be read is reported and nothing of it is shown: the
     // view goes back to its state after a reload, the previous site's
-    // accounts included. So does deselecting the site.
-    void damagedFileOrDeselectionClearsTheView()
+    // accounts included.
+    void damagedFileClearsTheView()
     {
         start();
         selectSite("News");
@@ -144,12 +146,100 @@ private slots:
         selectSite("Bank");
         QCOMPARE(notifier.titles, QStringList{"[Stashbook]  :File Error:  SB-Acnts.DaT"});
         verifyNoSiteShown();
+    }
 
-        write("SB-Acnts.DaT", accounts_);
-        clickRow("lst_Site", siteRow("News"));
-        clickRow("lst_Username", 0);
-        clickRow("lst_Site", siteRow("News"), Qt::ControlModifier);
-        verifyNoSiteShown();
+    // A list that gets the focus has a current row but no selection: the
+    // first key that moves selects the first row (End the last), so a list
+    // of a single row can be chosen by keyboard too.
+    void keyboardEntersTheList_data()
+    {
+        QTest::addColumn<QString>("listName");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("last");
+        for (const char* l : {"lst_Site", "lst_Username", "lst_Password", "lst_Referral_URL"}) {
+            QTest::addRow("%s Down", l) << l << int(Qt::Key_Down) << false;
+            QTest::addRow("%s End", l) << l << int(Qt::Key_End) << true;
+        }
+        QTest::newRow("lst_Password PageDown") << "lst_Password" << int(Qt::Key_PageDown) << false;
+        QTest::newRow("lst_Site Home") << "lst_Site" << int(Qt::Key_Home) << false;
+    }
+
+    void keyboardEntersTheList()
+    {
+        QFETCH(QString, listName);
+        QFETCH(int, key);
+        QFETCH(bool, last);
+        // Solo has a single account.
+        sb::app::frmStashbook& w =
+            start(sites_ + rec({"Solo", "s"}), accounts_ + rec({"Solo", "only", "pw", ""}));
+        // Focus makes a list's first row current, which is what misled Down.
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        const bool sites = listName == "lst_Site";
+        for (const QString site : {"Solo", "News"}) {
+            if (sites)
+                QTest::mouseClick(child("cmd_Reload"), Qt::LeftButton);
+            else
+                selectSite(site);
+            list(listName)->setFocus();
+            QTest::keyClick(list(listName), Qt::Key(key));
+            const int count = list(listName)->count();
+            const int expected = last ? count - 1 : 0;
+            QCOMPARE(selectedRow(listName), expected);
+            if (sites) {
+                QVERIFY(siteCaption().startsWith("[SITE: " + rows("lst_Site").value(expected)));
+                break;
+            }
+            QCOMPARE(accountSelection(), QList<int>(3, expected));
+            QCOMPARE(buttonStates(), (QList<bool>{true, true, true}));
+        }
+    }
+
+    // Once made, a selection stays: a click on the blank space below the
+    // rows, a Ctrl+click or Ctrl+Space on the selected row, and the right
+    // button over another row keep it, and the account side with it. The
+    // right button asks for the list's menu instead, at the pointer.
+    void selectionIsKept_data()
+    {
+        QTest::addColumn<QString>("listName");
+        QTest::addColumn<QString>("action");
+        for (const char* l : {"lst_Site", "lst_Username", "lst_Password", "lst_Referral_URL"})
+            for (const char* a : {"blank click", "ctrl+click", "ctrl+space", "right click"})
+                QTest::addRow("%s %s", l, a) << l << a;
+    }
+
+    void selectionIsKept()
+    {
+        QFETCH(QString, listName);
+        QFETCH(QString, action);
+        start();
+        selectSite("News");
+        if (listName != "lst_Site")
+            clickRow(listName, 1);
+        const int selected = selectedRow(listName);
+        const QList<int> accounts = accountSelection();
+        const QString caption = siteCaption();
+
+        sb::browse::SelectionList* l = list(listName);
+        QSignalSpy menu(l, &sb::browse::SelectionList::menuRequested);
+        const QPoint blank(5, l->viewport()->height() - 3);
+        const QPoint other = l->visualItemRect(l->item(selected == 0 ? 1 : 0)).center();
+        if (action == "blank click")
+            QTest::mouseClick(l->viewport(), Qt::LeftButton, {}, blank);
+        else if (action == "ctrl+click")
+            clickRow(listName, selected, Qt::ControlModifier);
+        else if (action == "ctrl+space")
+            QTest::keyClick(l, Qt::Key_Space, Qt::ControlModifier);
+        else
+            QTest::mousePress(l->viewport(), Qt::RightButton, {}, other);
+
+        QCOMPARE(selectedRow(listName), selected);
+        QCOMPARE(accountSelection(), accounts);
+        QCOMPARE(siteCaption(), caption);
+        QCOMPARE(menu.size(), action == "right click" ? 1 : 0);
+        if (!menu.isEmpty())
+            QCOMPARE(menu[0][0].toPoint(), l->viewport()->mapToGlobal(other));
+        QTest::mouseRelease(l->viewport(), Qt::RightButton, {}, other);
     }
 
     // Whichever list the user clicks or moves in, the three stay on one row.

@@ -3,7 +3,9 @@
 #pragma once
 
 #include "app/main_window.h"
-#include "app/notifier.h"
+#include "browse/account_table.h"
+#include "browse/selection_list.h"
+#include "support/fake_prompter.h"
 #include "support/files.h"
 
 #include <QListWidget>
@@ -14,21 +16,10 @@
 
 namespace sb::test {
 
-// Records what the program would have shown in a message box.
-struct FakeNotifier final : app::Notifier
-{
-    void error(QWidget*, const QString& title, const QString& text) override
-    {
-        titles << title;
-        texts << text;
-    }
-    QStringList titles, texts;
-};
-
 struct WindowFixture
 {
     std::unique_ptr<QTemporaryDir> dir;
-    FakeNotifier notifier;
+    FakePrompter notifier;
     std::unique_ptr<app::frmStashbook> window;
 
     // A new, empty data folder and no window; call from init().
@@ -36,16 +27,18 @@ struct WindowFixture
     {
         window.reset();
         dir = std::make_unique<QTemporaryDir>();
-        notifier = FakeNotifier();
+        notifier = FakePrompter();
     }
 
     void write(const QString& name, const QByteArray& b) { writeFile(dir->path(), name, b); }
 
-    // Null stand-ins leave the desktop's own hot key and tray.
-    app::frmStashbook& start(app::GlobalHotKey* hotKey = nullptr, app::TrayIcon* tray = nullptr)
+    // Null stand-ins leave the desktop's own hot key and tray; with
+    // `realBoxes` the program's own message boxes are shown (and block).
+    app::frmStashbook& start(app::GlobalHotKey* hotKey = nullptr, app::TrayIcon* tray = nullptr,
+                             bool realBoxes = false)
     {
-        window = std::make_unique<app::frmStashbook>(
-            app::Environment{dir->path().toStdString(), &notifier, hotKey, tray});
+        window = std::make_unique<app::frmStashbook>(app::Environment{
+            dir->path().toStdString(), realBoxes ? nullptr : &notifier, hotKey, tray});
         window->Start_Up();
         return *window;
     }
@@ -57,20 +50,10 @@ struct WindowFixture
             qFatal("no control named %s", qPrintable(name));
         return w;
     }
-    QListWidget* list(const QString& name) { return child<QListWidget>(name); }
+    browse::SelectionList* list(const QString& name) { return child<browse::SelectionList>(name); }
 
-    QStringList rows(const QString& name)
-    {
-        QStringList out;
-        for (int i = 0; i < list(name)->count(); ++i)
-            out << list(name)->item(i)->text();
-        return out;
-    }
-
-    int selectedRow(const QString& name)
-    {
-        return list(name)->selectionModel()->selectedIndexes().value(0).row();
-    }
+    QStringList rows(const QString& name) { return list(name)->rows(); }
+    int selectedRow(const QString& name) { return list(name)->selectedRow(); }
 
     void clickRow(const QString& name, int row, Qt::KeyboardModifiers mods = {})
     {
@@ -83,7 +66,7 @@ struct WindowFixture
     void verifyNoSiteShown()
     {
         QCOMPARE(selectedRow("lst_Site"), -1);
-        QCOMPARE(child("cmd_Site_Name")->text(), app::frmStashbook::kHotKeyHint);
+        QCOMPARE(child("cmd_Site_Name")->text(), browse::AccountTable::kHotKeyHint);
         for (const char* l : {"lst_Username", "lst_Password", "lst_Referral_URL"})
             QCOMPARE(list(l)->count(), 0);
         for (const char* b : {"cmd_Go", "cmd_Edit_Site", "cmd_Rem_Site", "cmd_Add_Account",

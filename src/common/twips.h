@@ -5,7 +5,7 @@
 #include <QRect>
 #include <QWidget>
 
-namespace sb::app {
+namespace sb::common {
 
 constexpr int twipsToPixels(int twips, int logicalDpi)
 {
@@ -21,4 +21,4 @@ inline void placeInTwips(QWidget* w, int left, int top, int width, int height)
                    twipsToPixels(height, dy));
 }
 
-} // namespace sb::app
+} // namespace sb::common

@@ -1,0 +1,37 @@
+// The program's two record files, made once at start-up: the Qt side of the
+// record store. It owns the files' names and folder, the one generator of
+// temporary-file numbers (so the rewrites of one operation take successive
+// numbers), the conversion between record fields and text, and the File
+// Error box.
+#pragma once
+
+#include "common/ports.h"
+
+#include <filesystem>
+
+namespace sb::app {
+
+class DataStore final : public common::Records
+{
+public:
+    DataStore(const std::filesystem::path& dir, common::Prompter& prompter);
+
+    const store::RecordFile& file(common::RecordKind kind) const override;
+    bool exists(common::RecordKind kind) override;
+    bool read(common::RecordKind kind, const std::function<void(const store::Record&)>& onRecord,
+              bool* exists = nullptr) override;
+    bool append(common::RecordKind kind, const QStringList& fields) override;
+    bool rewrite(common::RecordKind kind, const store::Rule& rule) override;
+    bool check(const store::Status& status, bool later = false) override;
+
+    // Title of the box that reports a failed operation on the file `name`.
+    static QString fileErrorTitle(const QString& name);
+
+private:
+    store::RecordFile sites_;
+    store::RecordFile accounts_;
+    store::TempNameGenerator tempNames_;
+    common::Prompter& prompter_;
+};
+
+} // namespace sb::app

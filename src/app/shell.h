@@ -1,0 +1,90 @@
+// The window's life beside the desktop: the tray icon and its menu, the
+// global Ctrl+T, hiding to the tray and restoring, and the one way out.
+//
+// The window is either shown (the tray menu's first item reads "&TrayIt!")
+// or hidden in the tray ("&Restore!"); the caption is the state, and every
+// trigger (Ctrl+T, the tray icon, the tray menu, minimise, a close request)
+// goes through the one toggle.
+//
+// The window hides only where it can be found again: while the tray icon is
+// there. Without a tray it stays in the task list, minimise minimises, and a
+// close request ends the program, since there is no tray menu to exit from.
+// A tray that turns up later is taken into use at the next minimise or close.
+#pragma once
+
+#include <QObject>
+#include <QSystemTrayIcon>
+
+class QAction;
+class QEvent;
+class QEventLoop;
+class QMenu;
+class QWidget;
+
+namespace sb::common {
+class Prompter;
+}
+
+namespace sb::app {
+
+class ClipboardGuard;
+class GlobalHotKey;
+class TrayIcon;
+
+class Shell final : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The tray menu and its two items, made by the window.
+    struct TrayMenu
+    {
+        QMenu* menu;
+        QAction* restoreOrHide;
+        QAction* exit;
+    };
+
+    // `hotKey` and `tray` stand in for the desktop's own when given.
+    Shell(QWidget* window, TrayMenu menu, GlobalHotKey* hotKey, TrayIcon* tray,
+          common::Prompter& prompter, ClipboardGuard& clipboard);
+    ~Shell() override;
+
+    void addTrayIcon();
+    void removeTrayIcon();
+    // Shows or hides the window, by the caption of the tray menu's first item.
+    void toggle();
+    // Gives the key and the icon back, clears a password left on the
+    // clipboard and ends the program's loop; emits exiting().
+    void exit();
+    // Takes Ctrl+T; tells the user once when another program holds it.
+    void registerHotKey();
+    // The program's event loop: returns once exit() ran.
+    void waitForHotKey();
+    bool exitRequested() const { return exitRequested_; }
+
+    // From the window's own events. A close request returns whether the
+    // window may close (only without a tray, where closing ends the program).
+    bool closeRequested();
+    void windowStateChanged();
+
+signals:
+    // Exit was chosen: whatever is open must close at once.
+    void exiting();
+
+private:
+    bool trayInUse() const;
+    void trayClick();
+    void bringToFront();
+    void hideOnMinimise();
+
+    QWidget* window_;
+    TrayMenu menu_;
+    GlobalHotKey* hotKey_;
+    TrayIcon* tray_;
+    common::Prompter& prompter_;
+    ClipboardGuard& clipboard_;
+    QEventLoop* loop_ = nullptr;
+    bool exitRequested_ = false;
+};
+
+} // namespace sb::app

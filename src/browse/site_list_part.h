@@ -1,0 +1,45 @@
+// The site side of the main window: the alphabetical list of site names and
+// the caption above it that counts them.
+#pragma once
+
+#include "browse/site_list.h"
+
+#include <QObject>
+
+class QPushButton;
+
+namespace sb::browse {
+
+class SelectionList;
+
+class SiteListPart final : public QObject
+{
+    Q_OBJECT
+
+public:
+    SiteListPart(SelectionList* list, QPushButton* caption, QObject* parent);
+
+    // Shows what a reload read. When the sites file was not found the old
+    // rows stay on show, unselected, while the caption counts none.
+    void show(const SiteListing& listing);
+
+    int count() const;
+    QStringList names() const;
+    int selectedRow() const;
+    QString selectedName() const;
+    // Selects `row`; -1 selects none.
+    void selectRow(int row);
+    // Selects the first row whose name equals `name` ignoring letter case;
+    // false (and nothing selected) when there is none.
+    bool selectName(const QString& name);
+
+    // The number of account records at the last reload.
+    qint32 accountCount() const { return accountCount_; }
+
+private:
+    SelectionList* list_;
+    QPushButton* caption_;
+    qint32 accountCount_ = 0;
+};
+
+} // namespace sb::browse

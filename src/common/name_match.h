@@ -1,0 +1,44 @@
+// How the program matches names: site names (and, within a site, user names)
+// are equal when they are equal after both are put in upper case. Nothing is
+// trimmed; blanks count.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <string_view>
+
+namespace sb::common {
+
+// `a` and `b` name the same site (or the same user of one site).
+bool sameName(const QString& a, const QString& b);
+
+// Tests record fields, as UTF-8 bytes, against one name.
+//
+// A record file is read afresh for every view and check and may hold many
+// thousands of records, so the name is prepared once and each field is tested
+// on its bytes: ASCII fields (nearly all of them) are compared byte by byte,
+// and only a field with other characters is converted to QString, since
+// upper-casing can change its length ("\u00df" -> "SS") or turn it into ASCII
+// ("\u0131" -> "I").
+class NameMatcher
+{
+public:
+    explicit NameMatcher(const QString& name);
+    bool matches(std::string_view utf8) const;
+
+private:
+    bool matchesText(std::string_view utf8) const; // the general case
+
+    QString upper_;
+    bool upperIsAscii_ = true;
+    QByteArray asciiUpper_; // upper_ as bytes, when it is all ASCII
+};
+
+// A record field (UTF-8) as text.
+inline QString fromUtf8(std::string_view s)
+{
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+} // namespace sb::common

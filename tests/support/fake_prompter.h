@@ -1,0 +1,40 @@
+// Stands in for the program's message boxes and dialogs: records what would
+// have been shown and answers from a script, so no modal loop blocks a test.
+#pragma once
+
+#include "common/ports.h"
+
+#include <QDialog>
+#include <QStringList>
+
+#include <functional>
+
+namespace sb::test {
+
+struct FakePrompter final : common::Prompter
+{
+    QStringList titles, texts; // every box, errors and questions, in order
+    QList<bool> answers;       // answers to the questions in order; No when none is left
+    // Drives a dialog shown modally and returns its result; by default the
+    // dialog is cancelled.
+    std::function<int(QDialog&)> onDialog;
+
+    void error(const QString& title, const QString& text) override
+    {
+        titles << title;
+        texts << text;
+    }
+    void errorLater(const QString& title, const QString& text) override { error(title, text); }
+    bool ask(const QString& title, const QString& text) override
+    {
+        error(title, text);
+        return !answers.isEmpty() && answers.takeFirst();
+    }
+    int run(QDialog& dialog) override
+    {
+        return onDialog ? onDialog(dialog) : int(QDialog::Rejected);
+    }
+    bool exiting() const override { return false; }
+};
+
+} // namespace sb::test
