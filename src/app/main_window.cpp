@@ -254,6 +254,9 @@ void frmStashbook::connectHandlers()
     // Exit while a box or a dialog is open ends the program at once.
     if (Own_Modal)
         connect(Tray_Shell, &Shell::exiting, Own_Modal, &Modal::endAll);
+    connectSiteEditing();
+    connectAccountEditing();
+    connectCopying();
 }
 
 void frmStashbook::setTabOrder()

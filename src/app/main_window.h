@@ -90,6 +90,12 @@ public slots:
     void cmd_Go_Click();
     void cmd_Go_Referral_URL_Click();
 
+    // Site editing (main_window_sites.cpp).
+
+    // Account editing (main_window_accounts.cpp).
+
+    // Copying to the clipboard, the lists' menus (main_window_copy.cpp).
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -99,6 +105,9 @@ private:
     void buildMenus();
     void setTabOrder();
     void connectHandlers();
+    void connectSiteEditing();
+    void connectAccountEditing();
+    void connectCopying();
 
     Environment env_;
     QString Program_Version;
@@ -111,6 +120,11 @@ private:
     Shell* Tray_Shell = nullptr;         // tray, Ctrl+T, hide and restore
     browse::SiteListPart* Sites = nullptr;
     browse::AccountTable* Accounts = nullptr;
+    // Site editing.
+
+    // Account editing.
+
+    // Copying.
 
     // Controls
     QGroupBox* Frame1 = nullptr;

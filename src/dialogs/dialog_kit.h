@@ -1,0 +1,60 @@
+// What the edit dialogs have in common: a small tool window centred on the
+// screen, laid out in twips, whose text boxes select their whole text when
+// they get the focus, and one OK/Cancel pair handled by one handler that is
+// told which of the two was pressed.
+#pragma once
+
+#include <QLineEdit>
+
+#include <functional>
+
+class QDialog;
+class QLabel;
+class QPushButton;
+
+namespace sb::dialogs {
+
+// A text box that selects its whole text whenever it receives the focus,
+// so that typing replaces it.
+class TextBox : public QLineEdit
+{
+    Q_OBJECT
+
+public:
+    using QLineEdit::QLineEdit;
+
+protected:
+    void focusInEvent(QFocusEvent* event) override;
+};
+
+// Turns `dialog` into the program's small tool window: a thin title bar
+// with a close box only, `caption`, a client area of the given size in
+// twips (fixed unless `resizable`; resizing moves no control), centred on
+// the screen. A close box or Esc cancels, as the Cancel button does.
+void setUpDialog(QDialog* dialog, const QString& caption, int widthTwips, int heightTwips,
+                 bool resizable);
+
+// An editable text box, or (`oldValue`) one that shows a stored value for
+// reference: disabled, out of the tab chain, drawn on the window's
+// background so that it looks different from the editable ones.
+TextBox* makeTextBox(QWidget* parent, const char* name, const QString& accessibleName, int left,
+                     int top, int width, int height, bool oldValue = false);
+
+// A caption beneath a text box, centred.
+QLabel* makeLabel(QWidget* parent, const QString& text, int left, int top, int width, int height);
+
+// The OK (index 0, the default button: Enter) and Cancel (index 1) pair,
+// both named `arrayName` and told apart by index; a click calls `onClick`
+// with the index. Rectangles are in twips.
+struct OkCancel
+{
+    QPushButton* ok;
+    QPushButton* cancel;
+};
+OkCancel makeOkCancel(QDialog* dialog, const char* arrayName, QRect okTwips, QRect cancelTwips,
+                      const std::function<void(int index)>& onClick);
+
+// The button of `arrayName` with `index`, as makeOkCancel made it.
+QPushButton* okCancelButton(const QDialog* dialog, const char* arrayName, int index);
+
+} // namespace sb::dialogs
