@@ -21,13 +21,12 @@ constexpr std::size_t kWriteChunk = 256 * 1024;
 // More draws than there are names: by then every name is taken.
 constexpr int kMaxDraws = 100000;
 
-// Makes a rename or a new entry in `dir` durable. Returns 0 or an errno.
-int syncDirectory(const std::filesystem::path& dir, const FileOps& ops)
+// Makes a rename in `dir` durable, as far as the system lets it.
+void syncDirectory(const std::filesystem::path& dir, const FileOps& ops)
 {
     UniqueFd fd(::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!fd.valid())
-        return errno;
-    return ops.fsync(fd.get()) == 0 ? 0 : errno;
+    if (fd.valid())
+        ops.fsync(fd.get());
 }
 
 // One change of a record file: the new content goes to a temporary file
@@ -56,7 +55,7 @@ public:
     Change& operator=(const Change&) = delete;
     ~Change()
     {
-        // Only reached without fail() or commit() when a rule threw.
+        // Reached with the temporary file still there only when a rule threw.
         temp_.reset();
         if (!tempPath_.empty())
             ops_.unlink(tempPath_.c_str());

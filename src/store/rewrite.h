@@ -25,8 +25,8 @@ using RuleAnswer = std::variant<Keep, Drop, Replace>;
 using Rule = std::function<RuleAnswer(const Record&)>;
 
 // The numbers of the temporary files "SB-t<n>.txt", 1..10000. The generator
-// is deliberately never seeded: every run draws the same sequence, so the two
-// rewrites of one operation get two successive numbers of it.
+// is deliberately never seeded: every run draws the same sequence, so the
+// changes of one operation (adds and rewrites alike) get successive numbers.
 class TempNameGenerator
 {
 public:

@@ -147,7 +147,7 @@ private slots:
 
     // Nothing is escaped or trimmed, and the new record reads back as one of
     // its own whatever the file ends with. A new file is for the owner alone,
-    // as it holds passwords.
+    // as it holds passwords; an old one keeps its permissions.
     void appends_data()
     {
         QTest::addColumn<QByteArray>("before"); // null: no file
@@ -166,15 +166,18 @@ private slots:
     {
         QFETCH(QByteArray, before);
         QFETCH(QByteArray, after);
-        if (!before.isNull())
+        const QString path = dir_->filePath("SB-Sites.DaT");
+        if (!before.isNull()) {
             writeFile(dir_->path(), "SB-Sites.DaT", before);
+            QVERIFY(QFile::setPermissions(path,
+                                          QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+        }
         TempNameGenerator names;
         QVERIFY(appendRecord(RecordFile::sites(dir_->path().toStdString()),
                              {"", " a, b\r\nCaf\xC3\xA9 "}, names));
         QCOMPARE(readFile(dir_->path(), "SB-Sites.DaT"),
                  after + "\"\",\" a, b\r\nCaf\xC3\xA9 \"\r\n");
-        if (before.isNull())
-            QCOMPARE(modeOf(dir_->filePath("SB-Sites.DaT")), 0600u);
+        QCOMPARE(modeOf(path), before.isNull() ? 0600u : 0640u);
         QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{"SB-Sites.DaT"});
     }
 
