@@ -301,35 +301,62 @@ bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
                                               [&](char x, char y) { return lower(x) == lower(y); });
 }
 
-bool isRegularFile(const std::filesystem::path& path)
+// Longest chain of symbolic links followed, as the kernel allows.
+constexpr int kMaxLinks = 40;
+
+Error notRegular(const std::string& name, mode_t mode)
 {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    const char* what = S_ISDIR(mode)                    ? "a directory"
+                       : S_ISFIFO(mode)                 ? "a named pipe"
+                       : S_ISSOCK(mode)                 ? "a socket"
+                       : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
+                                                        : "a special file";
+    return Error{name, std::string("not a regular file but ") + what};
 }
 
-// Opens the record file for reading; `name` is empty when it does not exist.
-Status openForReading(const RecordFile& file, std::string& name, UniqueFd& fd)
+// The smallest spelling of `name` in other letter case in `dir`, regular
+// files first, or `name` itself when there is none.
+std::string otherSpelling(const std::filesystem::path& dir, const std::string& name)
 {
-    name.clear();
-    if (file.fields < 1)
-        return Error{file.name, "a record needs at least one field"};
-    const auto found = findOnDisk(file);
-    if (!found)
-        return {};
-    name = *found;
-    fd = UniqueFd(::open((file.dir / name).c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.valid()) {
-        const int error = errno;
-        return Error{name, "cannot open the file: " + systemMessage(error)};
+    DIR* listing = ::opendir(dir.empty() ? "." : dir.c_str());
+    if (listing == nullptr)
+        return name;
+    std::optional<std::string> regular, other;
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::string_view candidate = entry->d_name;
+        if (candidate.empty() || candidate.front() == '.' ||
+            !equalsIgnoringAsciiCase(candidate, name))
+            continue;
+        struct stat st;
+        auto& best =
+            ::stat((dir / candidate).c_str(), &st) == 0 && S_ISREG(st.st_mode) ? regular : other;
+        if (!best || candidate < *best)
+            best = std::string(candidate);
     }
-    return {};
+    ::closedir(listing);
+    return regular.value_or(other.value_or(name));
 }
 
-void syncDirectory(const std::filesystem::path& dir)
+// The body shared by readRecords and countRecords: `read` takes the records
+// from the reader of the file.
+Status readFile(const RecordFile& file, bool* exists,
+                const std::function<void(RecordReader&)>& read)
 {
-    UniqueFd fd(::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.valid())
-        ::fsync(fd.get());
+    detail::Location where;
+    Status s = detail::locate(file, where);
+    if (exists != nullptr)
+        *exists = s.failed() || where.exists;
+    if (s.failed() || !where.exists)
+        return s;
+    UniqueFd fd;
+    struct stat st;
+    if (s = detail::openForReading(where, fd, st); s.failed())
+        return s;
+    RecordReader reader(detail::fdReader(fd.get()), file.fields);
+    read(reader);
+    if (reader.failed())
+        return Error{where.name, reader.message()};
+    return {};
 }
 
 } // namespace
@@ -378,6 +405,52 @@ int UniqueFd::reset()
         result = errno;
     fd_ = -1;
     return result;
+}
+
+Status locate(const RecordFile& file, Location& where)
+{
+    where = {file.name, file.dir / file.name, false};
+    if (!file.name.empty() && file.name.front() == '.')
+        return Error{file.name, "a hidden file is never a record file"};
+    struct stat st;
+    if (::lstat(where.path.c_str(), &st) != 0 && errno == ENOENT) {
+        where.name = otherSpelling(file.dir, file.name);
+        where.path = file.dir / where.name;
+    }
+    for (int links = 0;; ++links) {
+        if (::lstat(where.path.c_str(), &st) != 0) {
+            const int error = errno;
+            if (error == ENOENT)
+                return {}; // no file, or a link to nothing
+            return Error{where.name, "cannot look up the file: " + systemMessage(error)};
+        }
+        if (S_ISREG(st.st_mode)) {
+            where.exists = true;
+            return {};
+        }
+        if (!S_ISLNK(st.st_mode))
+            return notRegular(where.name, st.st_mode);
+        if (links == kMaxLinks)
+            return Error{where.name, "not a regular file but a loop of symbolic links"};
+        std::error_code ec;
+        const std::filesystem::path to = std::filesystem::read_symlink(where.path, ec);
+        if (ec)
+            return Error{where.name, "cannot follow the symbolic link: " + ec.message()};
+        where.path = to.is_absolute() ? to : where.path.parent_path() / to;
+    }
+}
+
+Status openForReading(const Location& where, UniqueFd& fd, struct stat& st)
+{
+    fd = UniqueFd(
+        ::open(where.path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0) {
+        const int error = errno;
+        return Error{where.name, "cannot open the file: " + systemMessage(error)};
+    }
+    if (!S_ISREG(st.st_mode))
+        return notRegular(where.name, st.st_mode);
+    return {};
 }
 
 RecordReader::RecordReader(ReadFn read, int fields, std::size_t capacity)
@@ -535,128 +608,30 @@ Status countBuffer(std::string_view bytes, int fields, std::string_view name, lo
 
 std::optional<std::string> findOnDisk(const RecordFile& file)
 {
-    if (file.name.empty() || file.name.front() == '.')
+    detail::Location where;
+    if (detail::locate(file, where).failed() || !where.exists)
         return std::nullopt;
-    if (isRegularFile(file.dir / file.name))
-        return file.name;
-
-    DIR* dir = ::opendir(file.dir.empty() ? "." : file.dir.c_str());
-    if (dir == nullptr)
-        return std::nullopt;
-    std::optional<std::string> best;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view candidate = entry->d_name;
-        if (candidate.empty() || candidate.front() == '.' ||
-            !equalsIgnoringAsciiCase(candidate, file.name))
-            continue;
-        // Several spellings of the name: take the smallest, so that every
-        // operation settles on the same file.
-        if ((!best || candidate < *best) && isRegularFile(file.dir / candidate))
-            best = std::string(candidate);
-    }
-    ::closedir(dir);
-    return best;
+    return where.name;
 }
 
 Status readRecords(const RecordFile& file, const std::function<void(const Record&)>& onRecord,
                    bool* exists)
 {
-    std::string name;
-    UniqueFd fd;
-    if (exists != nullptr)
-        *exists = false;
-    if (Status s = openForReading(file, name, fd); !s || name.empty())
-        return s;
-    if (exists != nullptr)
-        *exists = true;
-    RecordReader reader(detail::fdReader(fd.get()), file.fields);
     Record record;
-    while (reader.next(&record))
-        onRecord(record);
-    if (reader.failed())
-        return Error{name, reader.message()};
-    return {};
+    return readFile(file, exists, [&](RecordReader& reader) {
+        while (reader.next(&record))
+            onRecord(record);
+    });
 }
 
 Status countRecords(const RecordFile& file, long long& count, bool* exists)
 {
-    std::string name;
-    UniqueFd fd;
     count = 0;
-    if (exists != nullptr)
-        *exists = false;
-    if (Status s = openForReading(file, name, fd); !s || name.empty())
-        return s;
-    if (exists != nullptr)
-        *exists = true;
-    RecordReader reader(detail::fdReader(fd.get()), file.fields);
-    while (reader.next(nullptr)) {
-    }
-    count = reader.records();
-    if (reader.failed())
-        return Error{name, reader.message()};
-    return {};
-}
-
-Status appendRecord(const RecordFile& file, const Record& record)
-{
-    const auto found = findOnDisk(file);
-    const std::string name = found.value_or(file.name);
-    if (record.size() != static_cast<std::size_t>(file.fields))
-        return Error{name, "the record was not added: it has " + std::to_string(record.size()) +
-                               " fields instead of " + std::to_string(file.fields)};
-    std::string bytes;
-    if (auto refused = encodeRecord(record, bytes))
-        return Error{name, "the record was not added: " + *refused};
-
-    const std::filesystem::path path = file.dir / name;
-    UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0600));
-    if (!fd.valid()) {
-        const int error = errno;
-        return Error{name, "cannot open the file for writing: " + systemMessage(error)};
-    }
-
-    // Find where the last record ends, so that the new one starts a record.
-    RecordReader reader(detail::fdReader(fd.get()), file.fields);
-    while (reader.next(nullptr)) {
-    }
-    if (reader.failed())
-        return Error{name, reader.message() + "; the record was not added"};
-    struct stat st;
-    if (::fstat(fd.get(), &st) != 0) {
-        const int error = errno;
-        return Error{name, "cannot read the file: " + systemMessage(error)};
-    }
-    auto size = static_cast<off_t>(st.st_size);
-    if (reader.lastFieldEndedByEof()) {
-        bytes.insert(0, "\r\n");
-    } else if (static_cast<off_t>(reader.recordsEnd()) < size) {
-        size = static_cast<off_t>(reader.recordsEnd());
-        if (::ftruncate(fd.get(), size) != 0) {
-            const int error = errno;
-            return Error{name, "cannot remove the blank lines at the end of the file: " +
-                                   systemMessage(error)};
+    return readFile(file, exists, [&](RecordReader& reader) {
+        while (reader.next(nullptr)) {
         }
-    }
-
-    if (int error = detail::writeAll([](int f, const void* data, std::size_t n)
-                                         -> long { return static_cast<long>(::write(f, data, n)); },
-                                     fd.get(), bytes)) {
-        // Half a record would damage the file: take back what was written.
-        std::string message = "cannot write the file: " + systemMessage(error);
-        if (::ftruncate(fd.get(), size) != 0)
-            message += "; the part of the record written could not be removed";
-        return Error{name, std::move(message)};
-    }
-    if (::fsync(fd.get()) != 0) {
-        const int error = errno;
-        return Error{name, "cannot save the file to disk: " + systemMessage(error)};
-    }
-    if (int error = fd.reset())
-        return Error{name, "cannot save the file: " + systemMessage(error)};
-    if (!found)
-        syncDirectory(file.dir);
-    return {};
+        count = reader.records();
+    });
 }
 
 } // namespace sb::store

@@ -71,32 +71,29 @@ struct RecordFile
 };
 
 // Existence test. Returns the name on disk of the regular file in `file.dir`
-// whose name equals `file.name` ignoring letter case (the exact name wins
-// when several exist), or nothing. Hidden files are never found. Every read,
-// append and rewrite goes to the name returned here, so a file saved as
-// "sb-sites.dat" is used rather than shadowed by a new "SB-Sites.DaT".
+// whose name equals `file.name` ignoring letter case, or nothing. An entry of
+// the exact name is the file whatever it is (so a directory of that name hides
+// no other spelling); without one, the smallest spelling that is a regular
+// file wins. Hidden names are never found. Every read and change goes to the
+// name returned here, so a file saved as "sb-sites.dat" is used rather than
+// shadowed by a new "SB-Sites.DaT".
 std::optional<std::string> findOnDisk(const RecordFile& file);
 
 // Reads every record of `file` in order and hands each to `onRecord` (the
 // vector is reused between calls: copy what must outlive the call). A missing
-// file is not an error: `exists` (if given) is set to false and nothing is
-// read. A damaged file or an I/O failure stops the read with an error; the
-// records already handed over stay handed over.
+// file is not an error: `exists` (if given) is false exactly then, and nothing
+// is read. Anything but a regular file under the name (a directory, a named
+// pipe, a device, a link to one, a loop of links) is an error, found without
+// opening it. A damaged file or an I/O failure stops the read with an error;
+// the records already handed over stay handed over.
 Status readRecords(const RecordFile& file, const std::function<void(const Record&)>& onRecord,
                    bool* exists = nullptr);
 
 // Counts the records of `file` without materialising their fields. Same
-// rules and errors as readRecords; a missing file leaves `exists` false.
+// rules and errors as readRecords.
 Status countRecords(const RecordFile& file, long long& count, bool* exists = nullptr);
 
-// Appends one record (which must have `file.fields` fields) at the end of the
-// file, creating it (owner read/write only) when it does not exist. A field
-// holding a double quote is refused, since it would not read back as written.
-// The new record must read back as a record of its own, so a line end is
-// written first when the last record lacks one, blank lines after the last
-// record are removed (they would be read as empty fields in front of it), and
-// a damaged file is refused (the record would be joined to the damage).
-Status appendRecord(const RecordFile& file, const Record& record);
+// Adding a record: appendRecord() in store/rewrite.h.
 
 // Appends one record in the writer's form to `out`, or returns an error
 // message (leaving `out` as it was) when a field holds a double quote or the

@@ -8,6 +8,8 @@
 #include <memory>
 #include <utility>
 
+#include <sys/stat.h>
+
 namespace sb::store::detail {
 
 // The system's text for an errno value.
@@ -45,12 +47,38 @@ public:
 
     int get() const { return fd_; }
     bool valid() const { return fd_ >= 0; }
+    // Gives up ownership without closing.
+    int release() { return std::exchange(fd_, -1); }
     // Closes now; returns 0 or the errno of close().
     int reset();
 
 private:
     int fd_;
 };
+
+// Where a record file lies on disk.
+struct Location
+{
+    // The name it goes by: as spelt on disk, or as wanted when missing.
+    std::string name;
+    // Where its content is: the entry itself, or a symbolic link's final target.
+    std::filesystem::path path;
+    // A regular file lies at `path`.
+    bool exists = false;
+};
+
+// Looks `file` up in its directory. An entry of the exact name is taken
+// whatever it is; without one, regular files spelt in other letter case come
+// first, the smallest spelling winning, so every operation settles on the same
+// file. Symbolic links are followed; one that leads to nothing stands for a
+// missing file, which an added record creates at the link's target. Anything
+// but a regular file (a directory, a named pipe, a device, a socket, a loop of
+// links) is an Error: the program neither reads nor replaces it.
+Status locate(const RecordFile& file, Location& where);
+
+// Opens the regular file found by locate() for reading. Never waits: should a
+// named pipe or a device have taken the file's place since, it is refused.
+Status openForReading(const Location& where, UniqueFd& fd, struct stat& st);
 
 // Reads the records of one file from a stream of bytes, holding at most one
 // record plus one buffer of bytes in memory. The buffer grows when a single

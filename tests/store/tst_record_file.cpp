@@ -1,11 +1,15 @@
-// Reading and appending records, byte for byte.
+// Reading and appending records, byte for byte, and what a record file is.
 #include "store/record_file.h"
+#include "store/rewrite.h"
 #include "support/files.h"
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace sb::store;
 using namespace sb::test;
@@ -96,7 +100,9 @@ private slots:
         QCOMPARE(QString::fromStdString(s.error().message), message);
         QCOMPARE(read, 1);
         // Appending would join the new record to the damage.
-        QVERIFY(appendRecord(at("f.dat", fields), Record(std::size_t(fields), "n")).failed());
+        TempNameGenerator names;
+        QVERIFY(
+            appendRecord(at("f.dat", fields), Record(std::size_t(fields), "n"), names).failed());
         QCOMPARE(readFile(dir_->path(), "f.dat"), bytes);
     }
 
@@ -112,8 +118,10 @@ private slots:
             << sites << QStringList{"SB-SITES.DAT", sites, "sb-sites.dat"} << sites;
         QTest::newRow("smallest spelling")
             << sites << QStringList{"sb-sites.dat", "SB-SITES.DAT"} << "SB-SITES.DAT";
-        QTest::newRow("directory skipped")
-            << sites << QStringList{"dir:" + sites, "sb-sites.dat"} << "sb-sites.dat";
+        QTest::newRow("regular file before a smaller spelling")
+            << sites << QStringList{"dir:SB-SITES.DAT", "sb-sites.dat"} << "sb-sites.dat";
+        QTest::newRow("directory of the exact name hides the others")
+            << sites << QStringList{"dir:" + sites, "sb-sites.dat"} << "";
         QTest::newRow("hidden") << ".sb" << QStringList{".sb"} << "";
     }
 
@@ -132,13 +140,14 @@ private slots:
         QCOMPARE(QString::fromStdString(findOnDisk(file).value_or("")), found);
         if (found.isEmpty())
             return;
-        QVERIFY(appendRecord(file, {"n", "x"}));
+        TempNameGenerator names;
+        QVERIFY(appendRecord(file, {"n", "x"}, names));
         QCOMPARE(readFile(dir_->path(), found), kAB + "\r\n\"n\",\"x\"\r\n");
     }
 
     // Nothing is escaped or trimmed, and the new record reads back as one of
     // its own whatever the file ends with. A new file is for the owner alone,
-    // as it holds passwords.
+    // as it holds passwords; an old one keeps its permissions.
     void appends_data()
     {
         QTest::addColumn<QByteArray>("before"); // null: no file
@@ -157,14 +166,94 @@ private slots:
     {
         QFETCH(QByteArray, before);
         QFETCH(QByteArray, after);
-        if (!before.isNull())
+        const QString path = dir_->filePath("SB-Sites.DaT");
+        if (!before.isNull()) {
             writeFile(dir_->path(), "SB-Sites.DaT", before);
+            QVERIFY(QFile::setPermissions(path,
+                                          QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+        }
+        TempNameGenerator names;
         QVERIFY(appendRecord(RecordFile::sites(dir_->path().toStdString()),
-                             {"", " a, b\r\nCaf\xC3\xA9 "}));
+                             {"", " a, b\r\nCaf\xC3\xA9 "}, names));
         QCOMPARE(readFile(dir_->path(), "SB-Sites.DaT"),
                  after + "\"\",\" a, b\r\nCaf\xC3\xA9 \"\r\n");
-        if (before.isNull())
-            QCOMPARE(modeOf(dir_->filePath("SB-Sites.DaT")), 0600u);
+        QCOMPARE(modeOf(path), before.isNull() ? 0600u : 0640u);
+        QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{"SB-Sites.DaT"});
+    }
+
+    // Only a regular file is a record file. Anything else under its name, in
+    // any letter case, is reported at once by every operation, never waited
+    // on, read without end or replaced.
+    void refusesOtherThanRegularFiles_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("sites");
+        QTest::addColumn<bool>("lowerCase");
+        for (const char* kind :
+             {"named pipe", "directory", "link to /dev/zero", "loop of links", "unreadable"}) {
+            for (const bool sites : {true, false}) {
+                for (const bool lowerCase : {false, true})
+                    QTest::addRow("%s, %s%s", kind, sites ? "sites" : "accounts",
+                                  lowerCase ? " in lower case" : "")
+                        << kind << sites << lowerCase;
+            }
+        }
+    }
+
+    void refusesOtherThanRegularFiles()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, sites);
+        QFETCH(bool, lowerCase);
+        const RecordFile file = sites ? RecordFile::sites(dir_->path().toStdString())
+                                      : RecordFile::accounts(dir_->path().toStdString());
+        QString onDisk = QString::fromStdString(file.name);
+        if (lowerCase)
+            onDisk = onDisk.toLower();
+        const std::string path = dir_->filePath(onDisk).toStdString();
+        QString message = "not a regular file";
+        if (kind == "named pipe")
+            QCOMPARE(::mkfifo(path.c_str(), 0600), 0);
+        if (kind == "directory")
+            QVERIFY(QDir(dir_->path()).mkdir(onDisk));
+        if (kind == "link to /dev/zero")
+            QCOMPARE(::symlink("/dev/zero", path.c_str()), 0);
+        if (kind == "loop of links")
+            QCOMPARE(::symlink(qPrintable(onDisk), path.c_str()), 0);
+        if (kind == "unreadable") {
+            if (::geteuid() == 0)
+                QSKIP("root reads every file");
+            writeFile(dir_->path(), onDisk, kAB + "\r\n");
+            QCOMPARE(::chmod(path.c_str(), 0), 0);
+            message = std::strerror(EACCES);
+        }
+
+        ::alarm(10); // a hang ends the test instead of blocking it for ever
+        QElapsedTimer timer;
+        timer.start();
+        bool readFound = false, countFound = false;
+        long long count = 0;
+        TempNameGenerator names;
+        const Status results[] = {
+            readRecords(
+                file, [](const Record&) {}, &readFound),
+            countRecords(file, count, &countFound),
+            appendRecord(file, Record(std::size_t(file.fields), "x"), names),
+            rewriteRecordFile(
+                file, [](const Record&) -> RuleAnswer { return Keep{}; }, names),
+        };
+        ::alarm(0);
+        QVERIFY(timer.elapsed() < 1000);
+        for (const Status& s : results) {
+            QVERIFY(s.failed());
+            QCOMPARE(QString::fromStdString(s.error().file), onDisk);
+            QVERIFY2(QString::fromStdString(s.error().message).contains(message),
+                     s.error().message.c_str());
+        }
+        QVERIFY(readFound && countFound);
+        QCOMPARE(
+            QDir(dir_->path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+            QStringList{onDisk});
     }
 
     void appendRefuses_data()
@@ -182,7 +271,9 @@ private slots:
         QFETCH(QString, dir);
         QFETCH(Record, record);
         QFETCH(QString, message);
-        const Status s = appendRecord(RecordFile::sites(dir_->filePath(dir).toStdString()), record);
+        TempNameGenerator names;
+        const Status s =
+            appendRecord(RecordFile::sites(dir_->filePath(dir).toStdString()), record, names);
         QVERIFY(s.failed());
         QCOMPARE(s.error().file, kSitesFileName);
         QVERIFY2(QString::fromStdString(s.error().message).contains(message),
