@@ -32,6 +32,8 @@ bool DataStore::check(const store::Status& status, bool later)
 
 bool DataStore::exists(common::RecordKind kind)
 {
+    // Quietly: whatever else lies under the name is reported by the read or
+    // the change that follows.
     return store::findOnDisk(file(kind)).has_value();
 }
 
@@ -47,7 +49,7 @@ bool DataStore::append(common::RecordKind kind, const QStringList& fields)
     record.reserve(static_cast<size_t>(fields.size()));
     for (const QString& f : fields)
         record.push_back(f.toStdString());
-    return check(store::appendRecord(file(kind), record));
+    return check(store::appendRecord(file(kind), record, tempNames_));
 }
 
 bool DataStore::rewrite(common::RecordKind kind, const store::Rule& rule)

@@ -50,14 +50,18 @@ public:
 
     virtual const store::RecordFile& file(RecordKind kind) const = 0;
 
-    // Whether the file exists (a file that exists but cannot be read counts,
-    // and its error is reported). Tested before every read.
+    // Whether a regular file of the name exists (whether or not it can be
+    // read). Reports nothing: a read or a change that follows reports what
+    // is wrong with the file, including anything but a regular file under
+    // its name.
     virtual bool exists(RecordKind kind) = 0;
     // Reads every record in file order. A missing file reads as no records
     // (`exists`, when given, tells which).
     virtual bool read(RecordKind kind, const std::function<void(const store::Record&)>& onRecord,
                       bool* exists = nullptr) = 0;
     // Adds one record at the end of the file, creating the file if needed.
+    // Like a rewrite, it goes through a temporary file: the file is always
+    // either as it was or complete with the new record.
     virtual bool append(RecordKind kind, const QStringList& fields) = 0;
     // Rewrites the file through `rule`; the file must exist.
     virtual bool rewrite(RecordKind kind, const store::Rule& rule) = 0;
