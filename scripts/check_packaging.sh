@@ -108,7 +108,7 @@ changelog_version=$(zcat "$stage/usr/share/doc/stashbook/changelog.gz" | sed -n 
 diff <(cd "$stage" && find . -type f | sort) <(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort) ||
     fail "the package holds other files than the install (< installed, > package)"
 lintian_status=0
-lintian --fail-on error --info "$deb" >"$build/lintian.log" 2>&1 || lintian_status=$?
+lintian --fail-on error --display-info "$deb" >"$build/lintian.log" 2>&1 || lintian_status=$?
 grep -v 'running with root privileges' "$build/lintian.log" || true
 [ "$lintian_status" -eq 0 ] || fail "lintian reports errors"
 echo "ok - $(basename "$deb"): version, dependencies, contents, lintian"
