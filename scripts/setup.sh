@@ -7,7 +7,7 @@ set -euo pipefail
 
 build_packages=(g++ make cmake ninja-build git pkg-config qt6-base-dev qt6-qpa-plugins
     libxcb1-dev libgl-dev fonts-dejavu-core)
-test_packages=(xvfb xauth openbox tint2 xdotool x11-utils xclip clang-14 libclang-rt-14-dev)
+test_packages=(xvfb xauth openbox tint2 xdotool x11-utils xclip clang-14 libclang-rt-14-dev librsvg2-bin desktop-file-utils appstream lintian dpkg-dev)
 
 wanted=("${build_packages[@]}")
 if [[ "${1:-}" == "--test" ]]; then

@@ -28,3 +28,5 @@ echo "== tests: asan"
 ctest --preset asan
 echo "== tests: default"
 ctest --preset default
+echo "== packaging: install tree, desktop entry, metadata, .deb"
+bash scripts/check_packaging.sh build/default

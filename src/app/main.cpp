@@ -1,16 +1,33 @@
+#include "app/command_line.h"
 #include "app/main_window.h"
+#include "app/single_instance.h"
 
 #include <QApplication>
+#include <QFileInfo>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Stashbook"));
+    sb::app::nameProgram();
+    const sb::app::CommandLine line = sb::app::readCommandLine(QApplication::arguments());
+    if (line.action != sb::app::CommandLine::Action::Run)
+        return sb::app::printCommandLineOutcome(line);
+    // A second start for the same folder hands over to the first and ends.
+    sb::app::SingleInstance instance(line.dataDir);
+    const sb::app::SingleInstance::Claim claim = instance.claim();
+    if (claim == sb::app::SingleInstance::Claim::Forwarded)
+        return 0;
+    if (claim == sb::app::SingleInstance::Claim::Failed)
+        qWarning("Stashbook: starting without the one-program-per-folder check: %s",
+                 qUtf8Printable(instance.error()));
     // The window hides rather than closes, and a message box may be the only
     // window shown: the program ends through its exit item alone.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    sb::app::frmStashbook window{sb::app::Environment{}};
+    sb::app::frmStashbook window{
+        sb::app::Environment{QFileInfo(line.dataDir).filesystemFilePath()}};
+    QObject::connect(&instance, &sb::app::SingleInstance::bringBackRequested, &window,
+                     &sb::app::frmStashbook::Bring_Back);
     window.Start_Up();
     window.Wait_For_Hot_Key();
     return 0;

@@ -303,6 +303,11 @@ void frmStashbook::Wait_For_Hot_Key()
     Tray_Shell->waitForHotKey();
 }
 
+void frmStashbook::Bring_Back()
+{
+    Tray_Shell->bringBack();
+}
+
 bool frmStashbook::exitRequested() const
 {
     return Tray_Shell->exitRequested();

@@ -58,6 +58,9 @@ public:
     void Start_Up();
     // The program's event loop: returns once the tray menu's exit item ran.
     void Wait_For_Hot_Key();
+    // Another start for the same data folder wants the window: back from the
+    // tray, or to the front.
+    void Bring_Back();
 
     bool exitRequested() const;
     // Whoever puts a text on the clipboard goes through here, so that a

@@ -194,4 +194,14 @@ void Shell::hideOnMinimise()
     toggle();
 }
 
+void Shell::bringBack()
+{
+    if (exitRequested_)
+        return;
+    if (menu_.restoreOrHide->text() == kRestore)
+        toggle();
+    else
+        bringToFront();
+}
+
 } // namespace sb::app

@@ -67,6 +67,10 @@ public:
     bool closeRequested();
     void windowStateChanged();
 
+    // Another start of the program asks for the window: restores it when
+    // hidden, as Ctrl+T would, or brings it to the front when shown.
+    void bringBack();
+
 signals:
     // Exit was chosen: whatever is open must close at once.
     void exiting();

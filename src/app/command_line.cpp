@@ -1,0 +1,117 @@
+#include "app/command_line.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGuiApplication>
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+namespace sb::app {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A file whose name the program may look up inside the data folder: its
+// status tells whether the folder can be entered.
+constexpr const char* kProbeName = "SB-Sites.DaT";
+
+// Why the folder `given` cannot hold the record files, or an empty string.
+QString folderProblem(const QString& given)
+{
+    const fs::path dir = QFileInfo(given).filesystemAbsoluteFilePath();
+    std::error_code ec;
+    const fs::file_status status = fs::status(dir, ec);
+    if (ec)
+        return QString::fromStdString(ec.message());
+    if (!fs::is_directory(status))
+        return QString::fromStdString(std::make_error_code(std::errc::not_a_directory).message());
+    // Listing finds a record file saved in other letter case; looking a
+    // name up needs the right to enter the folder.
+    fs::directory_iterator listing(dir, ec);
+    if (ec)
+        return QString::fromStdString(ec.message());
+    (void)fs::status(dir / kProbeName, ec);
+    if (ec && ec != std::errc::no_such_file_or_directory)
+        return QString::fromStdString(ec.message());
+    return {};
+}
+
+CommandLine refuse(const QString& program, const QString& message)
+{
+    return {CommandLine::Action::Refuse,
+            program + QStringLiteral(": ") + message + QStringLiteral("\nTry '") + program +
+                QStringLiteral(" --help' for more information."),
+            {}};
+}
+
+} // namespace
+
+void nameProgram()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Stashbook"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(STASHBOOK_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral(STASHBOOK_APP_ID));
+}
+
+CommandLine readCommandLine(const QStringList& arguments)
+{
+    const QString program =
+        arguments.isEmpty() ? QStringLiteral("stashbook") : QFileInfo(arguments[0]).fileName();
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Keeps web sites and the accounts you hold there in two plain text files,\n"
+                       "SB-Sites.DaT and SB-Acnts.DaT, in its data folder."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Shows this help and ends."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Shows the version and ends."));
+    const QCommandLineOption dataDir(
+        QStringLiteral("data-dir"),
+        QStringLiteral("The folder that holds the record files (default: the working directory)."),
+        QStringLiteral("DIR"));
+    parser.addOptions({help, version, dataDir});
+
+    if (!parser.parse(arguments))
+        return refuse(program, parser.errorText());
+    if (parser.isSet(help))
+        return {CommandLine::Action::Print, parser.helpText(), {}};
+    if (parser.isSet(version))
+        return {CommandLine::Action::Print,
+                QCoreApplication::applicationName() + QLatin1Char(' ') +
+                    QCoreApplication::applicationVersion() + QLatin1Char('\n'),
+                {}};
+    if (!parser.positionalArguments().isEmpty())
+        return refuse(program, QStringLiteral("unexpected argument '%1'.")
+                                   .arg(parser.positionalArguments().constFirst()));
+
+    const QString given = parser.isSet(dataDir) ? parser.value(dataDir) : QStringLiteral(".");
+    if (given.isEmpty())
+        return refuse(program, QStringLiteral("the data folder given is empty."));
+    const QString problem = folderProblem(given);
+    if (!problem.isEmpty())
+        return refuse(program,
+                      QStringLiteral("cannot use the data folder \"%1\": %2.").arg(given, problem));
+    return {CommandLine::Action::Run, {}, QFileInfo(given).canonicalFilePath()};
+}
+
+int printCommandLineOutcome(const CommandLine& line)
+{
+    switch (line.action) {
+    case CommandLine::Action::Run:
+        break;
+    case CommandLine::Action::Print:
+        std::fputs(qPrintable(line.text), stdout);
+        return 0;
+    case CommandLine::Action::Refuse:
+        std::fprintf(stderr, "%s\n", qPrintable(line.text));
+        return kUsageError;
+    }
+    return 0;
+}
+
+} // namespace sb::app

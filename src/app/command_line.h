@@ -1,0 +1,43 @@
+// What the program is told when it starts: its name, version and desktop
+// identity, and the command line (--help, --version, --data-dir DIR).
+//
+// The command line is read before any window exists, so that a mistake in it
+// ends the program with a message on the terminal and nothing on the screen.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace sb::app {
+
+// Exit status of a start refused for its command line (the usual status of
+// command-line usage errors).
+constexpr int kUsageError = 2;
+
+// Names the program to Qt: application name and version, and the desktop
+// entry (the application id) that desktops match its windows with.
+void nameProgram();
+
+struct CommandLine
+{
+    enum class Action {
+        Run,   // start on dataDir
+        Print, // print `text` on standard output and end with status 0 (--help, --version)
+        Refuse // print `text` on standard error and end with kUsageError
+    };
+    Action action = Action::Run;
+    QString text;
+    // The folder of the record files, canonical (absolute, no symbolic
+    // links): two spellings of one folder give the same path.
+    QString dataDir;
+};
+
+// Reads `arguments` (the program's name first, Qt's own options already
+// taken out by QApplication). Relative folders are taken from the working
+// directory.
+CommandLine readCommandLine(const QStringList& arguments);
+
+// Prints what `line` asks for and returns the program's exit status.
+int printCommandLineOutcome(const CommandLine& line);
+
+} // namespace sb::app
