@@ -86,8 +86,8 @@ timeout=10 until_true sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "win
     fail "openbox did not come up"
 
 # --- Helpers on the program's windows --------------------------------------
-start_program() { # name
-    (cd "$work/data" && exec "$program") >"$work/$1.log" 2>&1 &
+start_program() { # name [arguments...]
+    (cd "$work/data" && exec "$program" "${@:2}") >"$work/$1.log" 2>&1 &
     pids+=("$!")
     last_pid=$!
 }
@@ -278,7 +278,8 @@ expect_shown
 ok
 
 step="a second instance finds Ctrl+T in use"
-start_program second
+# Another data folder: a second start for the same one only hands over.
+mkdir -p "$work/other" && start_program second --data-dir "$work/other"
 second=$last_pid
 timeout=10 until_true message_box || fail "the second instance did not report Ctrl+T in use"
 kill "$second"
