@@ -19,8 +19,6 @@ struct Account
     QString username;
     QString password;
     QString extraInfo;
-
-    bool operator==(const Account&) const = default;
 };
 
 // The accounts-file record of `account` at `site`, fields as typed.

@@ -16,8 +16,6 @@ public:
     // `site` as the site list shows it; changed records are written with it.
     SiteAccounts(common::Records& records, const QString& site);
 
-    const QString& site() const { return site_; }
-
     // What one read of the accounts file tells.
     struct Scan
     {
