@@ -96,6 +96,9 @@ public slots:
     // Site editing (main_window_sites.cpp).
 
     // Account editing (main_window_accounts.cpp).
+    void cmd_Add_Account_Click();
+    void cmd_Edit_Account_Click();
+    void cmd_Remove_Account_Click();
 
     // Copying to the clipboard, the lists' menus (main_window_copy.cpp).
 
@@ -126,6 +129,10 @@ private:
     // Site editing.
 
     // Account editing.
+    QString NewUsername; // the user name last added through the Add Account dialog
+    // After an account dialog or a removal: the lists read afresh and the
+    // site at `siteRow` shown again. False when the files could not be read.
+    bool Reload_Showing_Site(int siteRow);
 
     // Copying.
 

@@ -1,8 +1,87 @@
 // The main window's handlers of account editing: adding, changing and removing accounts.
 #include "app/main_window.h"
 
+#include "app/data_store.h"
+#include "browse/account_table.h"
+#include "browse/selection_list.h"
+#include "browse/site_list_part.h"
+#include "dialogs/account/frm_account_add.h"
+#include "dialogs/account/frm_account_edit.h"
+
+#include <QPushButton>
+
 namespace sb::app {
 
-void frmStashbook::connectAccountEditing() {}
+using namespace dialogs::account;
+
+void frmStashbook::connectAccountEditing()
+{
+    connect(cmd_Add_Account, &QPushButton::clicked, this, &frmStashbook::cmd_Add_Account_Click);
+    connect(cmd_Edit_Account, &QPushButton::clicked, this, &frmStashbook::cmd_Edit_Account_Click);
+    connect(cmd_Remove_Account, &QPushButton::clicked, this,
+            &frmStashbook::cmd_Remove_Account_Click);
+}
+
+bool frmStashbook::Reload_Showing_Site(int siteRow)
+{
+    if (!Load_Lists())
+        return false;
+    Sites->selectRow(siteRow);
+    return true;
+}
+
+void frmStashbook::cmd_Add_Account_Click()
+{
+    const int siteRow = Sites->selectedRow();
+    const int accountRow = Accounts->selectedRow();
+    // A successful add makes the site's placeholder row give way to the
+    // new account, or adds one row.
+    const QStringList shown = Accounts->usernames();
+    const int expectedRows =
+        !shown.isEmpty() && browse::isNoAccountsRow(shown.first()) ? 1 : int(shown.size()) + 1;
+    {
+        frmAccount_Add dialog(*Store, *Prompts, Sites->selectedName(), this);
+        if (Prompts->run(dialog) == QDialog::Accepted)
+            NewUsername = dialog.addedUsername();
+        if (Prompts->exiting())
+            return;
+    }
+    if (!Reload_Showing_Site(siteRow))
+        return;
+    if (Accounts->rowCount() != expectedRows)
+        Accounts->selectRow(accountRow);
+    else if (Accounts->selectUsername(NewUsername))
+        cmd_Add_Account->setFocus();
+}
+
+void frmStashbook::cmd_Edit_Account_Click()
+{
+    const int siteRow = Sites->selectedRow();
+    const int accountRow = Accounts->selectedRow();
+    {
+        frmAccount_Edit dialog(*Store, *Prompts, Sites->selectedName(),
+                               lst_Username->selectedText(), this);
+        if (dialog.Form_Load())
+            Prompts->run(dialog);
+        if (Prompts->exiting())
+            return;
+    }
+    // An edit replaces the record where it stands, so the same row shows
+    // the account with its new values.
+    if (Reload_Showing_Site(siteRow))
+        Accounts->selectRow(accountRow);
+}
+
+void frmStashbook::cmd_Remove_Account_Click()
+{
+    const QString username = lst_Username->selectedText();
+    if (!Prompts->ask(kRemoveTitle, removeQuestion(username)) || Prompts->exiting())
+        return;
+    const int siteRow = Sites->selectedRow();
+    if (!SiteAccounts(*Store, Sites->selectedName()).remove(username))
+        return;
+    if (Reload_Showing_Site(siteRow))
+        cmd_Add_Account->setFocus();
+}
 
 } // namespace sb::app

@@ -1,0 +1,82 @@
+#include "dialogs/account/account_rules.h"
+
+namespace sb::dialogs::account {
+
+store::Record accountRecord(const QString& site, const Account& account)
+{
+    return {site.toStdString(), account.username.toStdString(), account.password.toStdString(),
+            account.extraInfo.toStdString()};
+}
+
+AccountMatcher::AccountMatcher(const QString& site, const QString& username)
+    : site_(site), username_(username)
+{}
+
+bool AccountMatcher::matches(const store::Record& record) const
+{
+    return record.size() >= size_t{store::kAccountFields} && site_.matches(record[0]) &&
+           username_.matches(record[1]);
+}
+
+store::Rule replaceAccount(const QString& site, const QString& oldUsername, const Account& changed)
+{
+    return [match = AccountMatcher(site, oldUsername), replacement = accountRecord(site, changed)](
+               const store::Record& r) -> store::RuleAnswer {
+        if (match.matches(r))
+            return store::Replace{replacement};
+        return store::Keep{};
+    };
+}
+
+store::Rule removeAccount(const QString& site, const QString& username)
+{
+    return [match = AccountMatcher(site, username)](const store::Record& r) -> store::RuleAnswer {
+        if (match.matches(r))
+            return store::Drop{};
+        return store::Keep{};
+    };
+}
+
+int fieldWithQuote(const Account& account)
+{
+    const QChar quote = QLatin1Char('"');
+    if (account.username.contains(quote))
+        return 0;
+    if (account.password.contains(quote))
+        return 1;
+    if (account.extraInfo.contains(quote))
+        return 2;
+    return -1;
+}
+
+QString duplicateText(const QString& username)
+{
+    return QStringLiteral("Cannot Create '") + username +
+           QStringLiteral("'. Account Already Exists.");
+}
+
+QString renameText(const QString& username)
+{
+    return QStringLiteral("Cannot Rename To '") + username +
+           QStringLiteral("'. Account Already Exists.");
+}
+
+QString removeQuestion(const QString& username)
+{
+    return QStringLiteral("Are You Sure You Want To Remove The Account:  ") + username;
+}
+
+QString notFoundText(const QString& username)
+{
+    return QStringLiteral("Cannot Find The Account '") + username +
+           QStringLiteral("'. It Is No Longer In The Accounts File.");
+}
+
+QString invalidCharacterText(int field)
+{
+    static const char* const names[] = {"Username", "Password", "Extra Info"};
+    return QStringLiteral("Cannot Save A Double Quote (\") In The ") + QLatin1String(names[field]) +
+           QLatin1Char('.');
+}
+
+} // namespace sb::dialogs::account

@@ -1,0 +1,55 @@
+#include "dialogs/account/site_accounts.h"
+
+namespace sb::dialogs::account {
+
+using common::RecordKind;
+
+SiteAccounts::SiteAccounts(common::Records& records, const QString& site)
+    : records_(records), site_(site)
+{}
+
+bool SiteAccounts::scan(const std::optional<QString>& current, const std::optional<QString>& wanted,
+                        Scan& out)
+{
+    const common::NameMatcher site(site_);
+    std::optional<common::NameMatcher> isCurrent, isWanted;
+    if (current)
+        isCurrent.emplace(*current);
+    if (wanted)
+        isWanted.emplace(*wanted);
+
+    Scan scan;
+    const bool ok = records_.read(RecordKind::Accounts, [&](const store::Record& r) {
+        if (r.size() < size_t{store::kAccountFields} || !site.matches(r[0]))
+            return;
+        const bool ofCurrent = isCurrent && isCurrent->matches(r[1]);
+        if (ofCurrent && !scan.found)
+            scan.found =
+                Account{common::fromUtf8(r[1]), common::fromUtf8(r[2]), common::fromUtf8(r[3])};
+        if (isWanted && !ofCurrent && isWanted->matches(r[1]))
+            scan.taken = true;
+    });
+    if (ok)
+        out = std::move(scan);
+    return ok;
+}
+
+bool SiteAccounts::add(const Account& account)
+{
+    return records_.append(RecordKind::Accounts,
+                           {site_, account.username, account.password, account.extraInfo});
+}
+
+bool SiteAccounts::replace(const QString& oldUsername, const Account& changed)
+{
+    return records_.rewrite(RecordKind::Accounts, replaceAccount(site_, oldUsername, changed));
+}
+
+bool SiteAccounts::remove(const QString& username)
+{
+    if (!records_.exists(RecordKind::Accounts))
+        return true;
+    return records_.rewrite(RecordKind::Accounts, removeAccount(site_, username));
+}
+
+} // namespace sb::dialogs::account
