@@ -91,6 +91,9 @@ public slots:
     void cmd_Go_Referral_URL_Click();
 
     // Site editing (main_window_sites.cpp).
+    void cmd_Add_Site_Click();
+    void cmd_Edit_Site_Click();
+    void cmd_Rem_Site_Click();
 
     // Account editing (main_window_accounts.cpp).
 
@@ -121,6 +124,7 @@ private:
     browse::SiteListPart* Sites = nullptr;
     browse::AccountTable* Accounts = nullptr;
     // Site editing.
+    QString NewSiteName; // the name last added through the Add Site dialog
 
     // Account editing.
 
