@@ -82,6 +82,9 @@ void frmSite_Add::cmd_Add_Site_OK_or_Cancel_Click(int Index)
     }
     const SiteFields site{txt_Add_Site_Name->text(), txt_Add_Site_URL->text()};
     const Outcome outcome = addSite(records_, prompter_, site);
+    // Exit was chosen while a box was open: the dialog has been closed.
+    if (prompter_.exiting())
+        return;
     if (outcome == Outcome::Done)
         addedName_ = site.name;
     finishOk(*this, outcome, txt_Add_Site_Name, txt_Add_Site_URL);
@@ -142,6 +145,8 @@ void frmSite_Edit::cmd_Edit_Site_OK_or_Cancel_Click(int Index)
     }
     const Outcome outcome = editSite(records_, prompter_, txt_Edit_Site_Old_Name->text(),
                                      {txt_Edit_Site_Name->text(), txt_Edit_Site_URL->text()});
+    if (prompter_.exiting())
+        return;
     finishOk(*this, outcome, txt_Edit_Site_Name, txt_Edit_Site_URL);
 }
 

@@ -8,41 +8,35 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <optional>
-
-using sb::common::RecordKind;
-using sb::dialogs::site::addSite;
-using sb::dialogs::site::editSite;
-using sb::dialogs::site::Outcome;
-using sb::dialogs::site::removeSite;
-using sb::dialogs::site::SiteFields;
+using namespace sb::dialogs::site;
 using sb::test::rec;
 
 Q_DECLARE_METATYPE(Outcome)
 Q_DECLARE_METATYPE(SiteFields)
-Q_DECLARE_METATYPE(std::optional<RecordKind>)
 
 namespace {
 
-const QString kSites = QStringLiteral("SB-Sites.DaT");
-const QString kAccounts = QStringLiteral("SB-Acnts.DaT");
 const QString kInvalid = QStringLiteral("[Stashbook]  :ERROR:  Invalid Character");
+const QString kTaken = QStringLiteral("[Stashbook]  :ERROR:  Site Name Already Exists");
 const QString kNotFound = QStringLiteral("[Stashbook]  :ERROR:  Site Not Found");
 const QString kTransfer = QStringLiteral("[Stashbook]  :Account Transfer:  Transfer?");
 const QString kRemove = QStringLiteral("[Stashbook]  :Remove Site:  Are You Sure?");
 const QString kRemoveAccounts = QStringLiteral("[Stashbook]  :Remove Site:  Update Accounts ?");
 const QString kSitesError = QStringLiteral("[Stashbook]  :File Error:  SB-Sites.DaT");
+const QString kAccountsError = QStringLiteral("[Stashbook]  :File Error:  SB-Acnts.DaT");
 
 // "News" stands twice, in two letter cases (a file edited by hand).
-const QByteArray kSiteRecords =
+const QByteArray kS =
     rec({"News", "news.example"}) + rec({"Mail", "mail.example"}) + rec({"news", "n2.example"});
-const QByteArray kAccountRecords = rec({"NEWS", "zed", "pw-z", ""}) +
-                                   rec({"Mail", "bob", "pw-b", "x"}) +
-                                   rec({"news", "alice", "pw-a", "y"});
+const QByteArray kA = rec({"NEWS", "zed", "pw-z", ""}) + rec({"Mail", "bob", "pw-b", "x"}) +
+                      rec({"news", "alice", "pw-a", "y"});
+const QByteArray kMail = rec({"Mail", "mail.example"});
+const QByteArray kBob = rec({"Mail", "bob", "pw-b", "x"});
+const QByteArray kDamage = "\"Cut\""; // a record that ends after its first field
 
-// The message boxes as the program shows them, recorded; once `exitAt` boxes
-// have been shown the program is exiting (its exit was chosen from the tray
-// while that box was open), and questions answer No.
+// The message boxes, recorded; once `exitAt` boxes have been shown the
+// program is exiting (exit was chosen from the tray while that box was
+// open), and questions answer No.
 struct Boxes final : sb::common::Prompter
 {
     sb::test::FakePrompter shown;
@@ -52,43 +46,10 @@ struct Boxes final : sb::common::Prompter
     void errorLater(const QString& title, const QString& text) override { error(title, text); }
     bool ask(const QString& title, const QString& text) override
     {
-        const bool yes = shown.ask(title, text);
-        return yes && !exiting();
+        return shown.ask(title, text) && !exiting();
     }
     int run(QDialog& dialog) override { return shown.run(dialog); }
     bool exiting() const override { return exitAt >= 0 && shown.titles.size() >= exitAt; }
-};
-
-// The program's record files, except that rewriting `failing` fails as a full
-// disk would, reported as every file error is.
-struct Files final : sb::common::Records
-{
-    sb::app::DataStore store;
-    std::optional<RecordKind> failing;
-
-    Files(const QString& dir, Boxes& boxes) : store(dir.toStdString(), boxes) {}
-
-    const sb::store::RecordFile& file(RecordKind kind) const override { return store.file(kind); }
-    bool exists(RecordKind kind) override { return store.exists(kind); }
-    bool read(RecordKind kind, const std::function<void(const sb::store::Record&)>& onRecord,
-              bool* exists) override
-    {
-        return store.read(kind, onRecord, exists);
-    }
-    bool append(RecordKind kind, const QStringList& fields) override
-    {
-        return store.append(kind, fields);
-    }
-    bool rewrite(RecordKind kind, const sb::store::Rule& rule) override
-    {
-        if (failing == kind)
-            return store.check(sb::store::Error{file(kind).name, "No space left on device"});
-        return store.rewrite(kind, rule);
-    }
-    bool check(const sb::store::Status& status, bool later) override
-    {
-        return store.check(status, later);
-    }
 };
 
 } // namespace
@@ -97,231 +58,156 @@ class TestSiteEdits : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir_;
-    Boxes boxes_;
-    std::unique_ptr<Files> files_;
-
-    // Null bytes: no such file.
-    void put(const QString& name, const QByteArray& bytes)
+private slots:
+    // `target`: the site edited or removed. A removal is Done when the view
+    // is to be reloaded. Null file bytes: no such file.
+    void edits_data()
     {
-        if (!bytes.isNull())
-            sb::test::writeFile(dir_->path(), name, bytes);
-    }
-    QByteArray contents(const QString& name) { return sb::test::readFile(dir_->path(), name); }
-    bool present(const QString& name) { return QFile::exists(dir_->filePath(name)); }
-
-    // The columns the tables share: the files before, the answers to the
-    // questions, and the boxes expected (their titles; the text of the last).
-    static void addCommonColumns()
-    {
-        QTest::addColumn<QByteArray>("sites");
+        for (const char* column : {"sites", "accounts", "sitesAfter", "accountsAfter"})
+            QTest::addColumn<QByteArray>(column);
+        QTest::addColumn<QString>("op");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<SiteFields>("typed");
         QTest::addColumn<QList<bool>>("answers");
+        QTest::addColumn<int>("exitAt");
+        QTest::addColumn<Outcome>("outcome");
         QTest::addColumn<QStringList>("titles");
-        QTest::addColumn<QString>("lastText");
-        QTest::addColumn<QByteArray>("sitesAfter");
-        QTest::addColumn<QByteArray>("accountsAfter");
+        QTest::addColumn<QString>("lastText"); // the text of the last box, when given
+
+        const QByteArray s2 = rec({"News", "n"}) + rec({"\u00c4rzte", "a"});
+        const QList<bool> none, yes{true}, no{false}, yesYes{true, true};
+        const QStringList asked{kRemove, kRemoveAccounts};
+        const QString add = "add", edit = "edit", remove = "remove";
+        const QString unchecked;
+        using O = Outcome;
+
+        QTest::newRow("add: the missing file is made")
+            << QByteArray() << kA << rec({"Mail", "www.m.com"}) << kA << add << ""
+            << SiteFields{"Mail", "www.m.com"} << none << -1 << O::Done << QStringList()
+            << unchecked;
+        QTest::newRow("add: taken in another letter case, shown as typed")
+            << s2 << kA << s2 << kA << add << "" << SiteFields{"NEWS", "x"} << none << -1
+            << O::NameBox << QStringList{kTaken}
+            << "Cannot Create 'NEWS'. Site Name Already Exists.";
+        QTest::newRow("add: blanks count")
+            << s2 << kA << s2 + rec({" News", ""}) << kA << add << "" << SiteFields{" News", ""}
+            << none << -1 << O::Done << QStringList() << unchecked;
+        QTest::newRow("add: double quote in the name")
+            << s2 << kA << s2 << kA << add << "" << SiteFields{"Ne\"ws", "u"} << none << -1
+            << O::NameBox << QStringList{kInvalid}
+            << "Site Names And Site URL Locations Cannot Contain A Double Quote (\").";
+        QTest::newRow("add: double quote in the address")
+            << s2 << kA << s2 << kA << add << "" << SiteFields{"Web", "www.\"x\".com"} << none << -1
+            << O::UrlBox << QStringList{kInvalid} << unchecked;
+
+        QTest::newRow("edit: another letter case; Yes moves every account of the site")
+            << kS << kA << rec({"NEWS", "u"}) + kMail + rec({"NEWS", "u"})
+            << rec({"NEWS", "zed", "pw-z", ""}) + kBob + rec({"NEWS", "alice", "pw-a", "y"}) << edit
+            << "News" << SiteFields{"NEWS", "u"} << yes << -1 << O::Done << QStringList{kTransfer}
+            << "Would You Like The Accounts That Use The Old Site Name (News)\r\n"
+               "To Be Transfered To The New Site Name (NEWS) ?";
+        QTest::newRow("edit: No leaves the accounts under the old name")
+            << kS << kA << rec({"Paper", "p"}) + kMail + rec({"Paper", "p"}) << kA << edit << "News"
+            << SiteFields{"Paper", "p"} << no << -1 << O::Done << QStringList{kTransfer}
+            << unchecked;
+        QTest::newRow("edit: only the address changed; still asked, the name as in the box")
+            << kS << kA << rec({"News", "new"}) + kMail + rec({"News", "new"})
+            << rec({"News", "zed", "pw-z", ""}) + kBob + rec({"News", "alice", "pw-a", "y"}) << edit
+            << "News" << SiteFields{"News", "new"} << yes << -1 << O::Done << QStringList{kTransfer}
+            << unchecked;
+        QTest::newRow("edit: another site's name, in any letter case")
+            << kS << kA << kS << kA << edit << "News" << SiteFields{"mAIL", "u"} << yes << -1
+            << O::NameBox << QStringList{"[Stashbook]  :RENAME ERROR:  Site Already Exists"}
+            << "Cannot Rename To 'mAIL'. Site Already Exists.";
+        QTest::newRow("edit: double quote")
+            << kS << kA << kS << kA << edit << "News" << SiteFields{"News", "a\"b"} << yes << -1
+            << O::UrlBox << QStringList{kInvalid} << unchecked;
+        QTest::newRow("edit: the site is gone since the dialog opened")
+            << kS << kA << kS << kA << edit << "Bank" << SiteFields{"Bank", "u"} << yes << -1
+            << O::Stopped << QStringList{kNotFound}
+            << "Cannot Edit 'Bank'. Site Is No Longer In The Sites File.";
+        QTest::newRow("edit: the sites file is gone")
+            << QByteArray() << kA << QByteArray() << kA << edit << "News" << SiteFields{"News", "u"}
+            << yes << -1 << O::Stopped << QStringList{kNotFound} << unchecked;
+        QTest::newRow("edit: damaged sites file: nothing asked or written")
+            << kS + kDamage << kA << kS + kDamage << kA << edit << "News"
+            << SiteFields{"Paper", "p"} << yes << -1 << O::Stopped << QStringList{kSitesError}
+            << unchecked;
+        QTest::newRow("edit: damaged accounts file: the site is renamed all the same")
+            << kS << kA + kDamage << rec({"Paper", "p"}) + kMail + rec({"Paper", "p"})
+            << kA + kDamage << edit << "News" << SiteFields{"Paper", "p"} << yes << -1 << O::Stopped
+            << QStringList{kTransfer, kAccountsError} << unchecked;
+        QTest::newRow("edit: exit at the transfer question")
+            << kS << kA << rec({"Paper", "p"}) + kMail + rec({"Paper", "p"}) << kA << edit << "News"
+            << SiteFields{"Paper", "p"} << yes << 1 << O::Stopped << QStringList{kTransfer}
+            << unchecked;
+
+        QTest::newRow("remove: No")
+            << kS << kA << kS << kA << remove << "news" << SiteFields() << no << -1 << O::Stopped
+            << QStringList{kRemove} << "Are You Sure You Want To Remove The Site:  news";
+        QTest::newRow("remove: Yes, No: every record of the site goes, its accounts stay")
+            << kS << kA << kMail << kA << remove << "news" << SiteFields()
+            << QList<bool>{true, false} << -1 << O::Done << asked
+            << "Do You Want All The Accounts That Used This Site (news) Removed?";
+        QTest::newRow("remove: Yes, Yes: the others keep their order")
+            << kS + rec({"Bank", "b"}) << kA + rec({"Bank", "c", "d", ""})
+            << kMail + rec({"Bank", "b"}) << kBob + rec({"Bank", "c", "d", ""}) << remove << "news"
+            << SiteFields() << yesYes << -1 << O::Done << asked << unchecked;
+        QTest::newRow("remove: the sites file is gone: not made again, still asked")
+            << QByteArray() << kA << QByteArray() << kBob << remove << "news" << SiteFields()
+            << yesYes << -1 << O::Done << asked << unchecked;
+        QTest::newRow("remove: damaged sites file: no second question")
+            << kS + kDamage << kA << kS + kDamage << kA << remove << "news" << SiteFields()
+            << yesYes << -1 << O::Stopped << QStringList{kRemove, kSitesError} << unchecked;
+        QTest::newRow("remove: damaged accounts file: the site is gone all the same")
+            << kS << kA + kDamage << kMail << kA + kDamage << remove << "news" << SiteFields()
+            << yesYes << -1 << O::Done << asked + QStringList{kAccountsError} << unchecked;
+        QTest::newRow("remove: exit at the second question")
+            << kS << kA << kMail << kA << remove << "news" << SiteFields() << yesYes << 2
+            << O::Stopped << asked << unchecked;
     }
-    // Writes the sites file of the row and scripts the answers; with
-    // `failures`, also the failing rewrite and the box at which exit is chosen.
-    QByteArray arrange(bool failures)
+
+    void edits()
     {
         QFETCH(QByteArray, sites);
-        QFETCH(QList<bool>, answers);
-        put(kSites, sites);
-        boxes_.shown.answers = answers;
-        if (failures) {
-            QFETCH(std::optional<RecordKind>, failing);
-            QFETCH(int, exitAt);
-            files_->failing = failing;
-            boxes_.exitAt = exitAt;
-        }
-        return sites;
-    }
-    static void addFailureColumns()
-    {
-        QTest::addColumn<std::optional<RecordKind>>("failing");
-        QTest::addColumn<int>("exitAt");
-    }
-    void verifyBoxesAndFiles(const QByteArray& sitesBefore)
-    {
-        QFETCH(QStringList, titles);
-        QFETCH(QString, lastText);
+        QFETCH(QByteArray, accounts);
         QFETCH(QByteArray, sitesAfter);
         QFETCH(QByteArray, accountsAfter);
-        QCOMPARE(boxes_.shown.titles, titles);
+        QFETCH(QString, op);
+        QFETCH(QString, target);
+        QFETCH(SiteFields, typed);
+        QFETCH(QList<bool>, answers);
+        QFETCH(int, exitAt);
+        QFETCH(Outcome, outcome);
+        QFETCH(QStringList, titles);
+        QFETCH(QString, lastText);
+
+        QTemporaryDir dir;
+        for (auto [name, bytes] : {std::pair{"SB-Sites.DaT", sites}, {"SB-Acnts.DaT", accounts}}) {
+            if (!bytes.isNull())
+                sb::test::writeFile(dir.path(), name, bytes);
+        }
+        Boxes boxes;
+        boxes.shown.answers = answers;
+        boxes.exitAt = exitAt;
+        sb::app::DataStore files(dir.path().toStdString(), boxes);
+
+        if (op == "add")
+            QCOMPARE(addSite(files, boxes, typed), outcome);
+        else if (op == "edit")
+            QCOMPARE(editSite(files, boxes, target, typed), outcome);
+        else
+            QCOMPARE(removeSite(files, boxes, target), outcome == Outcome::Done);
+
+        QCOMPARE(boxes.shown.titles, titles);
         if (!lastText.isNull())
-            QCOMPARE(boxes_.shown.texts.last(), lastText);
-        QCOMPARE(contents(kSites), sitesAfter);
-        QCOMPARE(present(kSites), !sitesBefore.isNull() || !sitesAfter.isEmpty());
-        QCOMPARE(contents(kAccounts), accountsAfter);
-        // No temporary file is left behind, whatever happened.
-        QCOMPARE(QDir(dir_->path()).entryList({"SB-t*"}), QStringList());
-    }
-
-private slots:
-    void init()
-    {
-        dir_ = std::make_unique<QTemporaryDir>();
-        boxes_ = Boxes();
-        files_ = std::make_unique<Files>(dir_->path(), boxes_);
-        put(kAccounts, kAccountRecords);
-    }
-
-    void add_data()
-    {
-        addCommonColumns();
-        QTest::addColumn<SiteFields>("site");
-        QTest::addColumn<Outcome>("outcome");
-        const QString taken = QStringLiteral("[Stashbook]  :ERROR:  Site Name Already Exists");
-        const QByteArray two = rec({"News", "n"}) + rec({"\u00c4rzte", "a"});
-        const QList<bool> none;
-
-        QTest::newRow("missing file is created")
-            << QByteArray() << none << QStringList() << QString() << rec({"Mail", "www.m.com"})
-            << kAccountRecords << SiteFields{"Mail", "www.m.com"} << Outcome::Done;
-        QTest::newRow("another letter case is taken; the name as typed is shown")
-            << two << none << QStringList{taken}
-            << "Cannot Create 'NEWS'. Site Name Already Exists." << two << kAccountRecords
-            << SiteFields{"NEWS", "x"} << Outcome::NameBox;
-        QTest::newRow("letter case beyond ASCII")
-            << two << none << QStringList{taken} << QString() << two << kAccountRecords
-            << SiteFields{"\u00e4RZTE", "x"} << Outcome::NameBox;
-        QTest::newRow("a leading blank makes another name")
-            << two << none << QStringList() << QString() << two + rec({" News", ""})
-            << kAccountRecords << SiteFields{" News", ""} << Outcome::Done;
-        QTest::newRow("a trailing blank too")
-            << two << none << QStringList() << QString() << two + rec({"news ", "u"})
-            << kAccountRecords << SiteFields{"news ", "u"} << Outcome::Done;
-        QTest::newRow("double quote in the name")
-            << two << none << QStringList{kInvalid} << QString() << two << kAccountRecords
-            << SiteFields{"Ne\"ws", "u"} << Outcome::NameBox;
-        QTest::newRow("double quote in the address")
-            << QByteArray() << none << QStringList{kInvalid} << QString() << QByteArray()
-            << kAccountRecords << SiteFields{"Web", "www.\"x\".com"} << Outcome::UrlBox;
-    }
-
-    void add()
-    {
-        QFETCH(SiteFields, site);
-        QFETCH(Outcome, outcome);
-        const QByteArray sites = arrange(false);
-        QCOMPARE(addSite(*files_, boxes_, site), outcome);
-        verifyBoxesAndFiles(sites);
-    }
-
-    void edit_data()
-    {
-        addCommonColumns();
-        QTest::addColumn<QString>("oldName");
-        QTest::addColumn<SiteFields>("site");
-        addFailureColumns();
-        QTest::addColumn<Outcome>("outcome");
-        const std::optional<RecordKind> works;
-        const QList<bool> yes{true}, no{false};
-        const QByteArray mail = rec({"Mail", "mail.example"});
-
-        QTest::newRow("another letter case; Yes moves every matching account")
-            << kSiteRecords << yes << QStringList{kTransfer}
-            << "Would You Like The Accounts That Use The Old Site Name (News)\r\n"
-               "To Be Transfered To The New Site Name (NEWS) ?"
-            << rec({"NEWS", "u"}) + mail + rec({"NEWS", "u"})
-            << rec({"NEWS", "zed", "pw-z", ""}) + rec({"Mail", "bob", "pw-b", "x"}) +
-                   rec({"NEWS", "alice", "pw-a", "y"})
-            << "News" << SiteFields{"NEWS", "u"} << works << -1 << Outcome::Done;
-        QTest::newRow("No leaves the accounts under the old name")
-            << kSiteRecords << no << QStringList{kTransfer} << QString()
-            << rec({"Paper", "p"}) + mail + rec({"Paper", "p"}) << kAccountRecords << "News"
-            << SiteFields{"Paper", "p"} << works << -1 << Outcome::Done;
-        QTest::newRow("only the address changed: still asked; the name as in the box")
-            << kSiteRecords << yes << QStringList{kTransfer} << QString()
-            << rec({"News", "new"}) + mail + rec({"News", "new"})
-            << rec({"News", "zed", "pw-z", ""}) + rec({"Mail", "bob", "pw-b", "x"}) +
-                   rec({"News", "alice", "pw-a", "y"})
-            << "News" << SiteFields{"News", "new"} << works << -1 << Outcome::Done;
-        QTest::newRow("another site's name, in any letter case, is refused")
-            << kSiteRecords << yes
-            << QStringList{"[Stashbook]  :RENAME ERROR:  Site Already Exists"}
-            << "Cannot Rename To 'mAIL'. Site Already Exists." << kSiteRecords << kAccountRecords
-            << "News" << SiteFields{"mAIL", "u"} << works << -1 << Outcome::NameBox;
-        QTest::newRow("double quote")
-            << kSiteRecords << yes << QStringList{kInvalid} << QString() << kSiteRecords
-            << kAccountRecords << "News" << SiteFields{"News", "a\"b"} << works << -1
-            << Outcome::UrlBox;
-        QTest::newRow("site gone since the dialog opened")
-            << kSiteRecords << yes << QStringList{kNotFound}
-            << "Cannot Edit 'Bank'. Site Is No Longer In The Sites File." << kSiteRecords
-            << kAccountRecords << "Bank" << SiteFields{"Bank", "u"} << works << -1
-            << Outcome::Stopped;
-        QTest::newRow("sites file gone since the dialog opened")
-            << QByteArray() << yes << QStringList{kNotFound} << QString() << QByteArray()
-            << kAccountRecords << "News" << SiteFields{"News", "u"} << works << -1
-            << Outcome::Stopped;
-        QTest::newRow("the sites rewrite fails: nothing asked, nothing changed")
-            << kSiteRecords << yes << QStringList{kSitesError} << QString() << kSiteRecords
-            << kAccountRecords << "News" << SiteFields{"Paper", "p"}
-            << std::optional(RecordKind::Sites) << -1 << Outcome::Stopped;
-        QTest::newRow("exit at the transfer question: the accounts are left")
-            << kSiteRecords << yes << QStringList{kTransfer} << QString()
-            << rec({"Paper", "p"}) + mail + rec({"Paper", "p"}) << kAccountRecords << "News"
-            << SiteFields{"Paper", "p"} << works << 1 << Outcome::Stopped;
-    }
-
-    void edit()
-    {
-        QFETCH(QString, oldName);
-        QFETCH(SiteFields, site);
-        QFETCH(Outcome, outcome);
-        const QByteArray sites = arrange(true);
-        QCOMPARE(editSite(*files_, boxes_, oldName, site), outcome);
-        verifyBoxesAndFiles(sites);
-    }
-
-    void remove_data()
-    {
-        addCommonColumns();
-        addFailureColumns();
-        QTest::addColumn<bool>("reload");
-        const std::optional<RecordKind> works;
-        const QByteArray mail = rec({"Mail", "mail.example"});
-        const QByteArray bob = rec({"Mail", "bob", "pw-b", "x"});
-        const QStringList both{kRemove, kRemoveAccounts};
-
-        QTest::newRow("No: nothing more")
-            << kSiteRecords << QList<bool>{false} << QStringList{kRemove}
-            << "Are You Sure You Want To Remove The Site:  news" << kSiteRecords << kAccountRecords
-            << works << -1 << false;
-        QTest::newRow("Yes, No: every record of the site goes, its accounts stay")
-            << kSiteRecords << QList<bool>{true, false} << both
-            << "Do You Want All The Accounts That Used This Site (news) Removed?" << mail
-            << kAccountRecords << works << -1 << true;
-        QTest::newRow("Yes, Yes: the accounts go too, the others keep their order")
-            << kSiteRecords + rec({"Bank", "b"}) << QList<bool>{true, true} << both << QString()
-            << mail + rec({"Bank", "b"}) << bob << works << -1 << true;
-        QTest::newRow("sites file gone: not made again, still asked")
-            << QByteArray() << QList<bool>{true, true} << both << QString() << QByteArray() << bob
-            << works << -1 << true;
-        QTest::newRow("the sites rewrite fails: no second question")
-            << kSiteRecords << QList<bool>{true, true} << QStringList{kRemove, kSitesError}
-            << QString() << kSiteRecords << kAccountRecords << std::optional(RecordKind::Sites)
-            << -1 << false;
-        QTest::newRow("the accounts rewrite fails: the site is gone all the same")
-            << kSiteRecords << QList<bool>{true, true}
-            << both + QStringList{"[Stashbook]  :File Error:  SB-Acnts.DaT"} << QString() << mail
-            << kAccountRecords << std::optional(RecordKind::Accounts) << -1 << true;
-        QTest::newRow("exit at the first question")
-            << kSiteRecords << QList<bool>{true} << QStringList{kRemove} << QString()
-            << kSiteRecords << kAccountRecords << works << 1 << false;
-        QTest::newRow("exit at the second question")
-            << kSiteRecords << QList<bool>{true, true} << both << QString() << mail
-            << kAccountRecords << works << 2 << false;
-    }
-
-    void remove()
-    {
-        QFETCH(bool, reload);
-        const QByteArray sites = arrange(true);
-        QCOMPARE(removeSite(*files_, boxes_, "news"), reload);
-        verifyBoxesAndFiles(sites);
+            QCOMPARE(boxes.shown.texts.last(), lastText);
+        QCOMPARE(sb::test::readFile(dir.path(), "SB-Sites.DaT"), sitesAfter);
+        QCOMPARE(sb::test::readFile(dir.path(), "SB-Acnts.DaT"), accountsAfter);
+        // No file is made but the sites file by an add; no temporary file is
+        // left behind, whatever happened.
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(),
+                 int(!sitesAfter.isNull()) + int(!accounts.isNull()));
     }
 };
 
