@@ -94,6 +94,9 @@ public slots:
     void cmd_Go_Referral_URL_Click();
 
     // Site editing (main_window_sites.cpp).
+    void cmd_Add_Site_Click();
+    void cmd_Edit_Site_Click();
+    void cmd_Rem_Site_Click();
 
     // Account editing (main_window_accounts.cpp).
     void cmd_Add_Account_Click();
@@ -127,6 +130,7 @@ private:
     browse::SiteListPart* Sites = nullptr;
     browse::AccountTable* Accounts = nullptr;
     // Site editing.
+    QString NewSiteName; // the name last added through the Add Site dialog
 
     // Account editing.
     QString NewUsername; // the user name last added through the Add Account dialog

@@ -1,0 +1,202 @@
+#include "dialogs/site/site_edits.h"
+
+#include "common/name_match.h"
+
+namespace sb::dialogs::site {
+
+using common::NameMatcher;
+using common::Prompter;
+using common::RecordKind;
+using common::Records;
+
+namespace {
+
+// --- The rules of the rewrites: each looks at the site name, the first field
+// of both kinds of record.
+
+store::Rule renameSiteRule(const QString& oldName, const SiteFields& site)
+{
+    return [match = NameMatcher(oldName),
+            renamed = store::Record{site.name.toStdString(), site.url.toStdString()}](
+               const store::Record& r) {
+        return match.matches(r[0]) ? store::RuleAnswer(store::Replace{renamed})
+                                   : store::RuleAnswer(store::Keep{});
+    };
+}
+
+store::Rule moveAccountsRule(const QString& oldName, const QString& newName)
+{
+    return [match = NameMatcher(oldName), name = newName.toStdString()](const store::Record& r) {
+        if (!match.matches(r[0]))
+            return store::RuleAnswer(store::Keep{});
+        store::Record moved = r;
+        moved[0] = name;
+        return store::RuleAnswer(store::Replace{std::move(moved)});
+    };
+}
+
+store::Rule dropSiteRule(const QString& name)
+{
+    return [match = NameMatcher(name)](const store::Record& r) {
+        return match.matches(r[0]) ? store::RuleAnswer(store::Drop{})
+                                   : store::RuleAnswer(store::Keep{});
+    };
+}
+
+// --- Checks and their message boxes.
+
+// The files hold every field between double quotes and escape nothing, so a
+// double quote would end its field early: the rest of the field would be
+// lost and, past a comma, every later field of the file shifted by one.
+bool refusesQuote(Prompter& prompter, const SiteFields& site, Outcome& refused)
+{
+    const QChar quote = u'"';
+    if (site.name.contains(quote))
+        refused = Outcome::NameBox;
+    else if (site.url.contains(quote))
+        refused = Outcome::UrlBox;
+    else
+        return false;
+    prompter.error(QStringLiteral("[Stashbook]  :ERROR:  Invalid Character"),
+                   QStringLiteral("Site Names And Site URL Locations Cannot Contain A Double "
+                                  "Quote (\")."));
+    if (prompter.exiting())
+        refused = Outcome::Stopped;
+    return true;
+}
+
+void reportSiteNotFound(Prompter& prompter, const QString& name)
+{
+    prompter.error(QStringLiteral("[Stashbook]  :ERROR:  Site Not Found"),
+                   QStringLiteral("Cannot Edit '") + name +
+                       QStringLiteral("'. Site Is No Longer In The Sites File."));
+}
+
+// A refusal that sends the user back to the name box.
+Outcome refuseName(Prompter& prompter, const QString& title, const QString& text)
+{
+    prompter.error(title, text);
+    return prompter.exiting() ? Outcome::Stopped : Outcome::NameBox;
+}
+
+} // namespace
+
+QString addressFor(const QString& name)
+{
+    return QStringLiteral("www.") + name + QStringLiteral(".com");
+}
+
+bool loadSite(Records& records, Prompter& prompter, const QString& name, SiteFields& site)
+{
+    const NameMatcher match(name);
+    bool found = false;
+    if (!records.read(RecordKind::Sites, [&](const store::Record& r) {
+            if (!found && match.matches(r[0])) {
+                found = true;
+                site = {common::fromUtf8(r[0]), common::fromUtf8(r[1])};
+            }
+        }))
+        return false;
+    if (!found)
+        reportSiteNotFound(prompter, name);
+    return found;
+}
+
+Outcome addSite(Records& records, Prompter& prompter, const SiteFields& site)
+{
+    Outcome refused;
+    if (refusesQuote(prompter, site, refused))
+        return refused;
+
+    const NameMatcher match(site.name);
+    bool taken = false;
+    if (!records.read(RecordKind::Sites,
+                      [&](const store::Record& r) { taken = taken || match.matches(r[0]); }))
+        return Outcome::Stopped;
+    if (taken)
+        return refuseName(prompter,
+                          QStringLiteral("[Stashbook]  :ERROR:  Site Name Already Exists"),
+                          QStringLiteral("Cannot Create '") + site.name +
+                              QStringLiteral("'. Site Name Already Exists."));
+
+    return records.append(RecordKind::Sites, {site.name, site.url}) ? Outcome::Done
+                                                                    : Outcome::Stopped;
+}
+
+Outcome editSite(Records& records, Prompter& prompter, const QString& oldName,
+                 const SiteFields& site)
+{
+    Outcome refused;
+    if (refusesQuote(prompter, site, refused))
+        return refused;
+
+    // The site may have gone since the dialog opened (another program, or
+    // the file edited by hand): renaming nothing and then offering to move
+    // accounts would make no sense.
+    const NameMatcher oldMatch(oldName);
+    const NameMatcher newMatch(site.name);
+    bool oldFound = false;
+    bool taken = false; // by another site: a change of letter case is no conflict
+    if (!records.read(RecordKind::Sites, [&](const store::Record& r) {
+            if (oldMatch.matches(r[0]))
+                oldFound = true;
+            else if (!taken && newMatch.matches(r[0]))
+                taken = true;
+        }))
+        return Outcome::Stopped;
+    if (!oldFound) {
+        reportSiteNotFound(prompter, oldName);
+        return Outcome::Stopped;
+    }
+    if (taken)
+        return refuseName(prompter,
+                          QStringLiteral("[Stashbook]  :RENAME ERROR:  Site Already Exists"),
+                          QStringLiteral("Cannot Rename To '") + site.name +
+                              QStringLiteral("'. Site Already Exists."));
+
+    // A failed rewrite leaves the file as it was; the accounts must then stay
+    // with the name the site still has.
+    if (!records.rewrite(RecordKind::Sites, renameSiteRule(oldName, site)))
+        return Outcome::Stopped;
+
+    const bool transfer =
+        prompter.ask(QStringLiteral("[Stashbook]  :Account Transfer:  Transfer?"),
+                     QStringLiteral("Would You Like The Accounts That Use The Old Site Name (") +
+                         oldName + QStringLiteral(")\r\nTo Be Transfered To The New Site Name (") +
+                         site.name + QStringLiteral(") ?"));
+    if (prompter.exiting())
+        return Outcome::Stopped;
+    if (transfer && records.exists(RecordKind::Accounts) &&
+        !records.rewrite(RecordKind::Accounts, moveAccountsRule(oldName, site.name)))
+        return Outcome::Stopped;
+    return Outcome::Done;
+}
+
+bool removeSite(Records& records, Prompter& prompter, const QString& name)
+{
+    const bool sure =
+        prompter.ask(QStringLiteral("[Stashbook]  :Remove Site:  Are You Sure?"),
+                     QStringLiteral("Are You Sure You Want To Remove The Site:  ") + name);
+    if (!sure || prompter.exiting())
+        return false;
+
+    const store::Rule drop = dropSiteRule(name);
+    // A failed rewrite leaves the sites file as it was: the site stays, and
+    // so do its accounts.
+    if (records.exists(RecordKind::Sites) && !records.rewrite(RecordKind::Sites, drop))
+        return false;
+
+    const bool accountsToo =
+        prompter.ask(QStringLiteral("[Stashbook]  :Remove Site:  Update Accounts ?"),
+                     QStringLiteral("Do You Want All The Accounts That Used This Site (") + name +
+                         QStringLiteral(") Removed?"));
+    if (prompter.exiting())
+        return false;
+    // The site is gone whatever becomes of its accounts (a failure has been
+    // reported), so the view is reloaded either way.
+    if (accountsToo && records.exists(RecordKind::Accounts))
+        (void)records.rewrite(RecordKind::Accounts, drop);
+    return true;
+}
+
+} // namespace sb::dialogs::site
