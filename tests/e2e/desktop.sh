@@ -20,7 +20,13 @@ fail() {
     done
     exit 1
 }
-ok() { echo "ok - $step"; }
+# Each check says how long it took since the one before.
+ok() {
+    local t
+    t=$(now_ms)
+    echo "ok - $step ($((t - last_ok)) ms)"
+    last_ok=$t
+}
 
 needs() { # packages, tools...
     local packages=$1 tool
@@ -31,6 +37,7 @@ needs() { # packages, tools...
 }
 
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
+last_ok=$(now_ms)
 
 # Polls `$@` every 50 ms for up to $timeout seconds (fractions allowed).
 timeout=5

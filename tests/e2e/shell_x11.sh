@@ -210,27 +210,6 @@ hot_key
 expect_shown
 ok
 
-step="the tray going away while the window is shown puts it back in the task list"
-kill "$tint2"
-timeout=1 until_true in_task_list || fail "the window stayed out of the task list"
-mapped || fail "the window did not stay shown"
-ok
-
-step="a tray coming back takes the icon again"
-start_tray
-timeout=3 until_true out_of_task_list || fail "the window stayed in the task list"
-wait_for_tray_icon "$first"
-hot_key
-expect_hidden
-ok
-
-step="the tray going away while the window is hidden shows it"
-kill "$tint2"
-expect_in_reach
-start_tray
-timeout=3 until_true out_of_task_list || fail "the window stayed in the task list"
-ok
-
 step="a right click on the tray icon brings the window forward"
 xmessage -geometry +0+0 "another program" >"$work/xmessage.log" 2>&1 &
 other_pid=$!
@@ -266,7 +245,27 @@ hot_key
 expect_hidden
 hot_key
 expect_shown
-exit_through_tray_menu "$third"
+ok
+
+step="the tray going away while the window is shown puts it back in the task list"
+kill "$tint2"
+timeout=1 until_true in_task_list || fail "the window stayed out of the task list"
+mapped || fail "the window did not stay shown"
+ok
+
+step="a tray coming back takes the icon again"
+start_tray
+timeout=3 until_true out_of_task_list || fail "the window stayed in the task list"
+wait_for_tray_icon "$third"
+colours=$(icon_colours)
+((${colours:-0} > 8)) || fail "the tray icon came back without its picture"
+hot_key
+expect_hidden
+ok
+
+step="the tray going away while the window is hidden shows it"
+kill "$tint2"
+expect_in_reach
 ok
 
 echo "PASS: all shell checks on display $DISPLAY"
