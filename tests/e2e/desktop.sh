@@ -130,3 +130,19 @@ expect_in_reach() {
 }
 
 hot_key() { xdotool key ctrl+t; }
+
+# tint2 as an XEmbed tray along the bottom of the screen.
+start_tint2() {
+    cat >"$work/tint2rc" <<'EOF'
+panel_items = S
+panel_size = 100% 32
+panel_position = bottom center horizontal
+systray_padding = 2 2 2
+systray_icon_size = 24
+EOF
+    : >"$work/tint2.log"
+    tint2 -c "$work/tint2rc" >"$work/tint2.log" 2>&1 &
+    tint2=$!
+    pids+=("$tint2")
+    timeout=10 until_true grep -q 'systray started' "$work/tint2.log" || fail "tint2 did not start its tray"
+}

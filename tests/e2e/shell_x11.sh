@@ -27,21 +27,6 @@ tray_icon() {
 
 message_box() { xdotool search --name '^\[Stashbook\]  :Hot Key:  Control-T Is In Use$' >/dev/null 2>&1; }
 
-start_tray() {
-    cat >"$work/tint2rc" <<'EOF'
-panel_items = S
-panel_size = 100% 32
-panel_position = bottom center horizontal
-systray_padding = 2 2 2
-systray_icon_size = 24
-EOF
-    : >"$work/tint2.log"
-    tint2 -c "$work/tint2rc" >"$work/tint2.log" 2>&1 &
-    tint2=$!
-    pids+=("$tint2")
-    timeout=10 until_true grep -q 'systray started' "$work/tint2.log" || fail "tint2 did not start its tray"
-}
-
 wait_for_tray_icon() { # pid
     icon=""
     local end=$((SECONDS + 5))
@@ -117,7 +102,7 @@ first=$last_pid
 wait_for_main_window "$first"
 timeout=5 until_true mapped || fail "the window is not shown"
 message_box && fail "Ctrl+T was still held after the previous instance ended"
-start_tray
+start_tint2
 # The program takes the tray as it comes: the window leaves the task list.
 timeout=3 until_true out_of_task_list || fail "the window stayed in the task list beside a tray"
 xdotool windowminimize "$win"
@@ -254,7 +239,7 @@ mapped || fail "the window did not stay shown"
 ok
 
 step="a tray coming back takes the icon again"
-start_tray
+start_tint2
 timeout=3 until_true out_of_task_list || fail "the window stayed in the task list"
 wait_for_tray_icon "$third"
 colours=$(icon_colours)

@@ -6,8 +6,8 @@
 #   tests/e2e/shell_x11_sni.sh path/to/stashbook
 #
 # Starts its own Xvfb (on a free display), openbox as window manager, a
-# private session bus and LXQt's panel with only its "statusnotifier" plugin,
-# and runs the program in a temporary folder. Exits 0 when every check
+# private session bus and LXQt's panel with only its "statusnotifier" plugin
+# (and for a moment tint2), and runs the program in a temporary folder. Exits 0 when every check
 # passed, 1 on the first failure, 77 (skipped) when no X server can be
 # started here.
 set -u
@@ -15,7 +15,7 @@ set -u
 program=${1:?usage: shell_x11_sni.sh path/to/stashbook}
 source "$(dirname "${BASH_SOURCE[0]}")/desktop.sh"
 start_desktop
-needs "lxqt-panel dbus-daemon libglib2.0-bin" lxqt-panel dbus-daemon gdbus
+needs "lxqt-panel dbus-daemon libglib2.0-bin tint2" lxqt-panel dbus-daemon gdbus tint2
 
 step="session bus"
 cat >"$work/bus.conf" <<EOF
@@ -179,6 +179,23 @@ for _ in 1 2 3; do
     echo "  hidden in $((hidden - started)) ms, shown in $(($(now_ms) - hidden)) ms"
 done
 kill -CONT "$host"
+ok
+
+step="an XEmbed tray in the host's place is left alone; the window stays in reach"
+# Qt ties a program to the kind of tray its first icon went to, so this
+# tray cannot take the icon: the window must not hide.
+stop_host
+expect_in_reach
+start_tint2
+sleep 0.5
+in_task_list || fail "the window left the task list for a tray that cannot take its icon"
+xdotool windowminimize "$win"
+timeout=5 until_true iconic || fail "minimising did not leave the window in the task list"
+hot_key
+timeout=5 until_true mapped || fail "Ctrl+T did not restore the window"
+kill "$tint2"
+start_host
+timeout=3 until_true out_of_task_list || fail "the window stayed in the task list beside the host"
 ok
 
 step="the tray menu's exit ends the program and takes the item away"
