@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building Stashbook needs, and with --test
-# also those its tests need (a virtual X server, a window manager, a tray host
-# and the X tools the desktop tests drive it with, clang for the fuzzer).
+# also those its tests need (a virtual X server, a window manager, tray hosts
+# of both kinds with a private session bus, the X and D-Bus tools the desktop
+# tests drive it with, clang for the fuzzer).
 # Only missing packages are installed, so a second run costs nothing.
 set -euo pipefail
 
 build_packages=(g++ make cmake ninja-build git pkg-config qt6-base-dev qt6-qpa-plugins
     libxcb1-dev libgl-dev fonts-dejavu-core)
 test_packages=(xvfb xauth openbox tint2 xdotool x11-utils xclip clang-14 libclang-rt-14-dev librsvg2-bin desktop-file-utils appstream lintian dpkg-dev)
+
+# The trays: XFixes notices of XEmbed trays coming and going; a
+# StatusNotifierItem host, its bus and D-Bus client, and pixel checks.
+build_packages+=(libxcb-xfixes0-dev)
+test_packages+=(lxqt-panel dbus-daemon libglib2.0-bin imagemagick)
 
 wanted=("${build_packages[@]}")
 if [[ "${1:-}" == "--test" ]]; then

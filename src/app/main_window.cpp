@@ -3,6 +3,7 @@
 #include "app/data_store.h"
 #include "app/modal.h"
 #include "app/shell.h"
+#include "app/tray.h"
 #include "browse/account_table.h"
 #include "browse/go_url.h"
 #include "browse/selection_list.h"
@@ -112,7 +113,7 @@ frmStashbook::frmStashbook(Environment env, QWidget* parent)
       env_(std::move(env))
 {
     setObjectName(QStringLiteral("frmStashbook"));
-    setWindowIcon(QIcon(QStringLiteral(":/stashbook/icon.png")));
+    setWindowIcon(programIcon());
     buildControls();
     buildMenus();
     setTabOrder();

@@ -1,5 +1,5 @@
-// What the shell needs from the desktop beyond Qt: the global hot key and
-// the window's place in the task list. One implementation per desktop
+// What the shell needs from the desktop beyond Qt: the global hot key, the
+// window's place in the task list, the trays. One implementation per desktop
 // family, picked by the build (platform_x11.cpp, platform_win.cpp,
 // platform_other.cpp); the rest of the program knows nothing of X11 or Win32.
 #pragma once
@@ -10,6 +10,7 @@ class QWidget;
 namespace sb::app {
 
 class GlobalHotKey;
+class TrayHosts;
 
 namespace platform {
 
@@ -28,8 +29,9 @@ void setInTaskList(QWidget* window, bool inList);
 // only after it has already asked for the window to be mapped.
 void prepareToShow(QWidget* window, bool inTaskList);
 
-// Whether the tray Qt puts the icon in reports double-clicks (see TrayIcon).
-bool trayReportsDoubleClicks();
+// Follows the trays this desktop offers, from the desktop's own notices, so
+// that nobody ever has to ask (see TrayHosts), owned by `parent`.
+TrayHosts* createTrayHosts(QObject* parent);
 
 } // namespace platform
 } // namespace sb::app

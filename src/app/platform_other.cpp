@@ -1,7 +1,8 @@
-// Desktops the program has no native support for: no global hot key, and the
-// window stays in the task list.
+// Desktops the program has no native support for: no global hot key, the
+// window stays in the task list, and the tray is looked for once.
 #include "app/hotkey.h"
 #include "app/platform.h"
+#include "app/tray.h"
 
 namespace sb::app::platform {
 
@@ -14,11 +15,14 @@ void setInTaskList(QWidget*, bool) {}
 
 void prepareToShow(QWidget*, bool) {}
 
-// The trays of these desktops (StatusNotifierItem hosts on Wayland) report one
-// activation per click.
-bool trayReportsDoubleClicks()
+// Without notices of the tray coming and going, the one there is at start is
+// taken for the whole session. The trays of these desktops (StatusNotifierItem
+// hosts on Wayland, the macOS menu bar) report one activation per click.
+TrayHosts* createTrayHosts(QObject* parent)
 {
-    return false;
+    return new FixedTrayHosts(QSystemTrayIcon::isSystemTrayAvailable() ? TrayKind::StatusNotifier
+                                                                       : TrayKind::None,
+                              parent);
 }
 
 } // namespace sb::app::platform

@@ -2,6 +2,7 @@
 // extended style.
 #include "app/hotkey.h"
 #include "app/platform.h"
+#include "app/tray.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
@@ -92,10 +93,11 @@ void prepareToShow(QWidget* window, bool inTaskList)
     setInTaskList(window, inTaskList);
 }
 
-// The notification area reports a click and then a double-click.
-bool trayReportsDoubleClicks()
+// The notification area is always there (Qt puts the icon back itself when
+// Explorer restarts), and reports a click and then a double-click.
+TrayHosts* createTrayHosts(QObject* parent)
 {
-    return true;
+    return new FixedTrayHosts(TrayKind::Embedded, parent);
 }
 
 } // namespace sb::app::platform

@@ -1,26 +1,64 @@
 // X11: Ctrl+T through a passive key grab on the root window, the task list
-// through the EWMH _NET_WM_STATE hints. Both use Qt's own xcb connection, so
-// the grab lives exactly as long as the program's connection to the display.
-// Under any other Qt platform (Wayland, offscreen) the program runs without
-// a global hot key and its window stays in the task list.
+// through the EWMH _NET_WM_STATE hints, the trays through the XEmbed manager
+// selection and the StatusNotifierWatcher on the session bus. The X parts use
+// Qt's own xcb connection, so the grab lives exactly as long as the program's
+// connection to the display. Under any other Qt platform (Wayland, offscreen)
+// the program runs without a global hot key and its window stays in the task
+// list; StatusNotifierItem hosts are followed there too.
 #include "app/hotkey.h"
 #include "app/platform.h"
+#include "app/tray.h"
 
 #include <QAbstractNativeEventFilter>
+#include <QBasicTimer>
 #include <QCoreApplication>
+#include <QDBusAbstractInterface>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusInterface>
+#include <QDBusError>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusServiceWatcher>
+#include <QDBusVariant>
 #include <QGuiApplication>
 #include <QList>
 #include <QWidget>
 #include <QtGui/qguiapplication_platform.h>
 
 #include <xcb/xcb.h>
+#include <xcb/xfixes.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+
+namespace sb::app::platform {
+namespace {
+
+const QString kWatcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
+const QString kWatcherPath = QStringLiteral("/StatusNotifierWatcher");
+
+// The StatusNotifierWatcher's signals: QtDBus subscribes to a signal of such
+// a proxy when it gets its first connection. Unlike QDBusInterface, making
+// one asks the watcher nothing.
+class WatcherSignals final : public QDBusAbstractInterface
+{
+    Q_OBJECT
+
+public:
+    WatcherSignals(const QDBusConnection& bus, QObject* parent)
+        : QDBusAbstractInterface(kWatcherService, kWatcherPath, "org.kde.StatusNotifierWatcher",
+                                 bus, parent)
+    {}
+
+signals:
+    void StatusNotifierHostRegistered();
+    void StatusNotifierHostUnregistered();
+};
+
+} // namespace
+} // namespace sb::app::platform
+
+#include "platform_x11.moc"
 
 namespace sb::app::platform {
 
@@ -262,6 +300,231 @@ private:
     xcb_timestamp_t lastRelease_ = 0;
 };
 
+// How long a tray that has just appeared is given before the icon goes to
+// it: LXQt's panel takes its watcher's name first and exports the watcher a
+// little later, and Qt's own XEmbed code learns of a new tray from the
+// MANAGER message that follows the selection.
+constexpr int kHostSettleMs = 250;
+constexpr int kManagerSettleMs = 100;
+// At start the watcher's answer is waited for, so that the window starts out
+// where it belongs; a watcher that does not answer by then counts as none
+// until it does.
+constexpr int kStartUpAnswerMs = 500;
+
+// The trays, from the desktop's notices:
+// - a StatusNotifierItem host counts while the watcher is on the bus and says
+//   a host is registered with it (what Qt checks when it makes an icon; a
+//   watcher without a host shows nothing). The watcher is asked only
+//   asynchronously, a moment after it appears or tells of a host coming or
+//   going, never on demand: a hung panel would hold up the asker.
+// - an XEmbed tray counts while someone owns the manager selection
+//   _NET_SYSTEM_TRAY_S<screen>, as XFixes reports it.
+class X11TrayHosts final : public TrayHosts, public QAbstractNativeEventFilter
+{
+public:
+    explicit X11TrayHosts(QObject* parent) : TrayHosts(parent), bus_(QDBusConnection::sessionBus())
+    {
+        followStatusNotifierHosts();
+        followXEmbedTrays();
+    }
+
+    ~X11TrayHosts() override
+    {
+        if (QCoreApplication* app = QCoreApplication::instance())
+            app->removeNativeEventFilter(this);
+    }
+
+    bool offers(TrayKind kind) const override
+    {
+        switch (kind) {
+        case TrayKind::StatusNotifier:
+            return hostReady_;
+        case TrayKind::Embedded:
+            return managerReady_;
+        case TrayKind::None:
+            break;
+        }
+        return false;
+    }
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override
+    {
+        if (eventType != "xcb_generic_event_t")
+            return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if (!selectionEvent_ || (event->response_type & ~0x80) != selectionEvent_)
+            return false;
+        const auto* notify = reinterpret_cast<const xcb_xfixes_selection_notify_event_t*>(event);
+        bool ours = false;
+        for (Manager& m : managers_) {
+            if (m.root == notify->window && m.selection == notify->selection) {
+                m.owner = notify->subtype == XCB_XFIXES_SELECTION_EVENT_SET_SELECTION_OWNER
+                              ? notify->owner
+                              : xcb_window_t(XCB_NONE);
+                ours = true;
+            }
+        }
+        if (ours) {
+            // A new owner is a new tray: gone first, back a moment later.
+            settleManager_.stop();
+            setManagerReady(false);
+            if (managerOwned())
+                settleManager_.start(kManagerSettleMs, this);
+        }
+        return false;
+    }
+
+protected:
+    void timerEvent(QTimerEvent* event) override
+    {
+        if (event->timerId() == settleHost_.timerId()) {
+            settleHost_.stop();
+            askForHost();
+        } else if (event->timerId() == settleManager_.timerId()) {
+            settleManager_.stop();
+            setManagerReady(managerOwned());
+        } else {
+            TrayHosts::timerEvent(event);
+        }
+    }
+
+private:
+    struct Manager
+    {
+        xcb_window_t root;
+        xcb_atom_t selection;
+        xcb_window_t owner;
+    };
+
+    void followStatusNotifierHosts()
+    {
+        if (!bus_.isConnected())
+            return;
+        auto* names = new QDBusServiceWatcher(kWatcherService, bus_,
+                                              QDBusServiceWatcher::WatchForOwnerChange, this);
+        connect(names, &QDBusServiceWatcher::serviceOwnerChanged, this,
+                [this](const QString&, const QString&, const QString& newOwner) {
+                    // A new watcher knows nothing of the old one's hosts.
+                    ++asked_;
+                    settleHost_.stop();
+                    setHostReady(false);
+                    if (!newOwner.isEmpty())
+                        settleHost_.start(kHostSettleMs, this);
+                });
+        auto* watcher = new WatcherSignals(bus_, this);
+        const auto askSoon = [this] { settleHost_.start(kHostSettleMs, this); };
+        connect(watcher, &WatcherSignals::StatusNotifierHostRegistered, this, askSoon);
+        connect(watcher, &WatcherSignals::StatusNotifierHostUnregistered, this, askSoon);
+
+        const QDBusMessage answer = bus_.call(hostQuery(), QDBus::Block, kStartUpAnswerMs);
+        const QDBusError::ErrorType error = QDBusError(answer).type();
+        if (error == QDBusError::NoReply || error == QDBusError::Timeout)
+            askSoon(); // slow, not absent: its answer is taken when it comes
+        else
+            takeAnswer(answer);
+    }
+
+    QDBusMessage hostQuery() const
+    {
+        QDBusMessage m = QDBusMessage::createMethodCall(
+            kWatcherService, kWatcherPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+            QStringLiteral("Get"));
+        m << kWatcherService << QStringLiteral("IsStatusNotifierHostRegistered");
+        return m;
+    }
+
+    void askForHost()
+    {
+        const int asked = ++asked_;
+        auto* call = new QDBusPendingCallWatcher(bus_.asyncCall(hostQuery()), this);
+        connect(call, &QDBusPendingCallWatcher::finished, this,
+                [this, asked](QDBusPendingCallWatcher* finished) {
+                    finished->deleteLater();
+                    if (asked == asked_) // nothing changed since it was asked
+                        takeAnswer(finished->reply());
+                });
+    }
+
+    void takeAnswer(const QDBusMessage& answer)
+    {
+        setHostReady(answer.type() == QDBusMessage::ReplyMessage && !answer.arguments().isEmpty() &&
+                     answer.arguments().constFirst().value<QDBusVariant>().variant().toBool());
+    }
+
+    void setHostReady(bool ready)
+    {
+        if (ready == hostReady_)
+            return;
+        hostReady_ = ready;
+        emit changed();
+    }
+
+    void followXEmbedTrays()
+    {
+        xcb_connection_t* c = onX11() ? connection() : nullptr;
+        if (!c)
+            return;
+        const xcb_query_extension_reply_t* xfixes = xcb_get_extension_data(c, &xcb_xfixes_id);
+        if (xfixes && xfixes->present) {
+            // Each client states its version before it uses the extension;
+            // this one is the version Qt states on the same connection.
+            Reply<xcb_xfixes_query_version_reply_t> version(xcb_xfixes_query_version_reply(
+                c, xcb_xfixes_query_version(c, XCB_XFIXES_MAJOR_VERSION, XCB_XFIXES_MINOR_VERSION),
+                nullptr));
+            if (version)
+                selectionEvent_ =
+                    static_cast<uint8_t>(xfixes->first_event + XCB_XFIXES_SELECTION_NOTIFY);
+        }
+        int screen = 0;
+        for (xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c)); it.rem;
+             xcb_screen_next(&it), ++screen) {
+            const QByteArray name = "_NET_SYSTEM_TRAY_S" + QByteArray::number(screen);
+            Manager m{it.data->root, internAtom(c, name.constData()), XCB_NONE};
+            if (selectionEvent_)
+                xcb_xfixes_select_selection_input(
+                    c, m.root, m.selection,
+                    XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
+                        XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
+                        XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
+            Reply<xcb_get_selection_owner_reply_t> owner(
+                xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, m.selection), nullptr));
+            if (owner)
+                m.owner = owner->owner;
+            managers_ << m;
+        }
+        xcb_flush(c);
+        managerReady_ = managerOwned();
+        if (selectionEvent_)
+            QCoreApplication::instance()->installNativeEventFilter(this);
+    }
+
+    bool managerOwned() const
+    {
+        for (const Manager& m : managers_)
+            if (m.owner != XCB_NONE)
+                return true;
+        return false;
+    }
+
+    void setManagerReady(bool ready)
+    {
+        if (ready == managerReady_)
+            return;
+        managerReady_ = ready;
+        emit changed();
+    }
+
+    QDBusConnection bus_;
+    bool hostReady_ = false;
+    int asked_ = 0; // answers to older questions are dropped
+    QBasicTimer settleHost_;
+
+    QList<Manager> managers_;
+    uint8_t selectionEvent_ = 0;
+    bool managerReady_ = false;
+    QBasicTimer settleManager_;
+};
+
 // Adds or removes `atoms` in the window's _NET_WM_STATE property.
 void editNetWmState(xcb_connection_t* c, xcb_window_t window, xcb_atom_t netWmState,
                     const QList<xcb_atom_t>& atoms, bool add)
@@ -366,19 +629,9 @@ void prepareToShow(QWidget* window, bool inTaskList)
     xcb_flush(c);
 }
 
-bool trayReportsDoubleClicks()
+TrayHosts* createTrayHosts(QObject* parent)
 {
-    if (!onX11())
-        return false;
-    // Qt shows the icon through a StatusNotifierItem host over D-Bus when one
-    // is registered, and in an XEmbed tray otherwise; only the XEmbed tray
-    // reports double-clicks.
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    const QString watcher = QStringLiteral("org.kde.StatusNotifierWatcher");
-    if (!bus.isConnected() || !bus.interface()->isServiceRegistered(watcher))
-        return true;
-    QDBusInterface props(watcher, QStringLiteral("/StatusNotifierWatcher"), watcher, bus);
-    return !props.property("IsStatusNotifierHostRegistered").toBool();
+    return new X11TrayHosts(parent);
 }
 
 } // namespace sb::app::platform

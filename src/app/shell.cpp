@@ -35,24 +35,25 @@ Shell::Shell(QWidget* window, TrayMenu menu, GlobalHotKey* hotKey, TrayIcon* tra
     // menu belongs to the active program and closes when the user clicks away.
     connect(menu_.menu, &QMenu::aboutToShow, this, &Shell::bringToFront);
     connect(hotKey_, &GlobalHotKey::activated, this, &Shell::toggle);
+    // Where the tray reports double-clicks, a double-click toggles and a
+    // single click does nothing. Where it reports one activation per click,
+    // that activation toggles, or the icon would be dead. The kind is the one
+    // last reported, so a click asks the desktop nothing.
     connect(tray_, &TrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::DoubleClick)
+        if (reason == QSystemTrayIcon::DoubleClick ||
+            (reason == QSystemTrayIcon::Trigger && tray_->kind() == TrayKind::StatusNotifier))
             toggle();
-        else if (reason == QSystemTrayIcon::Trigger)
-            trayClick();
         // The right button opens the menu by itself; the middle one does nothing.
     });
+    connect(tray_, &TrayIcon::kindChanged, this, &Shell::trayChanged);
 }
 
 Shell::~Shell() = default;
 
 void Shell::addTrayIcon()
 {
-    if (tray_->isAdded() || !tray_->isAvailable())
-        return;
+    // In the tray there is now, or in the first that comes (trayChanged).
     tray_->add(window_->windowIcon(), kTrayTip, menu_.menu);
-    // From now on the tray icon is the program's presence while it is hidden.
-    platform::setInTaskList(window_, false);
 }
 
 void Shell::removeTrayIcon()
@@ -62,16 +63,30 @@ void Shell::removeTrayIcon()
 
 bool Shell::trayInUse() const
 {
-    return tray_->isAdded() && tray_->isAvailable();
+    return tray_->kind() != TrayKind::None;
 }
 
-// Where the tray reports double-clicks, a double-click toggles and a single
-// click does nothing. Where it reports only one activation per click, that
-// activation toggles, or the icon would be dead.
-void Shell::trayClick()
+void Shell::trayChanged()
 {
-    if (!tray_->reportsDoubleClicks())
+    if (exitRequested_)
+        return;
+    if (trayInUse()) {
+        // The tray icon is the program's presence while it is hidden. A
+        // window minimised in the task list stays there until restored.
+        if (window_->isVisible() && !window_->isMinimized())
+            setInTaskList(false);
+        return;
+    }
+    // Nothing to come back from any more: the window must be in reach now.
+    setInTaskList(true);
+    if (!window_->isVisible() && menu_.restoreOrHide->text() == kRestore)
         toggle();
+}
+
+void Shell::setInTaskList(bool inList)
+{
+    inTaskList_ = inList;
+    platform::setInTaskList(window_, inList);
 }
 
 void Shell::bringToFront()
@@ -92,10 +107,15 @@ void Shell::toggle()
         menu_.restoreOrHide->setText(kTrayIt);
         // Before anything maps the window: clearing the minimised state
         // already maps it on X11.
-        if (!window_->isVisible())
-            platform::prepareToShow(window_, !trayInUse());
+        const bool wasVisible = window_->isVisible();
+        inTaskList_ = !trayInUse();
+        if (!wasVisible)
+            platform::prepareToShow(window_, inTaskList_);
         window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
         window_->show();
+        // Back from the task list, where it waited while there was no tray.
+        if (wasVisible)
+            setInTaskList(inTaskList_);
         bringToFront();
     } else if (caption == kTrayIt) {
         menu_.restoreOrHide->setText(kRestore);
@@ -160,8 +180,6 @@ bool Shell::closeRequested()
 {
     if (exitRequested_)
         return true;
-    if (!tray_->isAdded())
-        addTrayIcon();
     if (trayInUse()) {
         // Closing hides to the tray (or, while hidden, shows again).
         toggle();
@@ -179,8 +197,10 @@ void Shell::windowStateChanged()
         // Hidden only after Qt has finished with the state change.
         QMetaObject::invokeMethod(this, &Shell::hideOnMinimise, Qt::QueuedConnection);
     } else if (window_->isVisible() && menu_.restoreOrHide->text() == kRestore) {
-        // Restored from the task list while minimised there without a tray.
+        // Restored from the task list while minimised there without a tray
+        // (one may have come since).
         menu_.restoreOrHide->setText(kTrayIt);
+        setInTaskList(!trayInUse());
     }
 }
 
@@ -189,8 +209,6 @@ void Shell::hideOnMinimise()
     // Still minimised by the user, and not counted as hidden yet.
     if (!window_->isMinimized() || menu_.restoreOrHide->text() != kTrayIt)
         return;
-    if (!tray_->isAdded())
-        addTrayIcon();
     toggle();
 }
 

@@ -7,13 +7,14 @@
 // goes through the one toggle.
 //
 // The window hides only where it can be found again: while the tray icon is
-// there. Without a tray it stays in the task list, minimise minimises, and a
-// close request ends the program, since there is no tray menu to exit from.
-// A tray that turns up later is taken into use at the next minimise or close.
+// in a tray. Without a tray it stays in the task list, minimise minimises,
+// and a close request ends the program, since there is no tray menu to exit
+// from. Trays come and go: one that turns up is used from then on, and when
+// the tray goes away the window comes back into the task list at once, and
+// out of hiding if it was hidden, so that it is never out of reach.
 #pragma once
 
 #include <QObject>
-#include <QSystemTrayIcon>
 
 class QAction;
 class QEvent;
@@ -61,6 +62,8 @@ public:
     // The program's event loop: returns once exit() ran.
     void waitForHotKey();
     bool exitRequested() const { return exitRequested_; }
+    // Whether the window was last put into the task list (or taken out).
+    bool inTaskList() const { return inTaskList_; }
 
     // From the window's own events. A close request returns whether the
     // window may close (only without a tray, where closing ends the program).
@@ -77,7 +80,8 @@ signals:
 
 private:
     bool trayInUse() const;
-    void trayClick();
+    void trayChanged();
+    void setInTaskList(bool inList);
     void bringToFront();
     void hideOnMinimise();
 
@@ -89,6 +93,7 @@ private:
     ClipboardGuard& clipboard_;
     QEventLoop* loop_ = nullptr;
     bool exitRequested_ = false;
+    bool inTaskList_ = true;
 };
 
 } // namespace sb::app

@@ -4,39 +4,80 @@
 
 #include <QMenu>
 
-namespace sb::app {
-
-SystemTrayIcon::SystemTrayIcon(QObject* parent) : TrayIcon(parent), icon_(new QSystemTrayIcon(this))
+// The icon is compiled into the program's static core library, and a linker
+// takes an object file from a static library only when something refers to
+// it: this reference is what brings the icon into the program. (It has to be
+// made outside any namespace.)
+static void loadCompiledResources()
 {
-    connect(icon_, &QSystemTrayIcon::activated, this, &TrayIcon::activated);
+    Q_INIT_RESOURCE(stashbook);
 }
 
-bool SystemTrayIcon::isAvailable() const
+namespace sb::app {
+
+QIcon programIcon()
 {
-    return QSystemTrayIcon::isSystemTrayAvailable();
+    static const bool loaded = (loadCompiledResources(), true);
+    Q_UNUSED(loaded);
+    return QIcon(QStringLiteral(":/stashbook/icon.png"));
+}
+
+SystemTrayIcon::SystemTrayIcon(QObject* parent)
+    : TrayIcon(parent), hosts_(platform::createTrayHosts(this))
+{
+    connect(hosts_, &TrayHosts::changed, this, &SystemTrayIcon::follow);
 }
 
 void SystemTrayIcon::add(const QIcon& icon, const QString& tip, QMenu* menu)
 {
-    icon_->setIcon(icon);
-    icon_->setToolTip(tip);
-    icon_->setContextMenu(menu);
-    icon_->show();
+    picture_ = icon;
+    tip_ = tip;
+    menu_ = menu;
+    wanted_ = true;
+    follow();
 }
 
 void SystemTrayIcon::remove()
 {
-    icon_->hide();
+    wanted_ = false;
+    follow();
 }
 
-bool SystemTrayIcon::isAdded() const
+void SystemTrayIcon::follow()
 {
-    return icon_->isVisible();
-}
+    TrayKind target = TrayKind::None;
+    if (wanted_) {
+        if (bound_ != TrayKind::None)
+            target = hosts_->offers(bound_) ? bound_ : TrayKind::None;
+        else if (hosts_->offers(TrayKind::StatusNotifier))
+            target = TrayKind::StatusNotifier; // the tray Qt prefers when both are there
+        else if (hosts_->offers(TrayKind::Embedded))
+            target = TrayKind::Embedded;
+    }
+    if (target == kind_)
+        return;
 
-bool SystemTrayIcon::reportsDoubleClicks() const
-{
-    return platform::trayReportsDoubleClicks();
+    if (target == TrayKind::None) {
+        // Gone from the tray (with a tray that went away, Qt's icon is gone
+        // already; this only tidies up).
+        icon_->hide();
+    } else {
+        if (!icon_) {
+            // Here Qt makes its once-for-all choice; a tray is there now, and
+            // the hosts said which, so Qt finds the same.
+            icon_ = new QSystemTrayIcon(this);
+            bound_ = target;
+            icon_->setIcon(picture_);
+            icon_->setToolTip(tip_);
+            icon_->setContextMenu(menu_);
+            connect(icon_, &QSystemTrayIcon::activated, this, &TrayIcon::activated);
+        }
+        // Shown afresh each time a tray (re)appears, so that it registers
+        // with, or docks into, the tray that is there now.
+        icon_->show();
+    }
+    kind_ = target;
+    emit kindChanged(kind_);
 }
 
 } // namespace sb::app

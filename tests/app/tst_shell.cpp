@@ -1,6 +1,7 @@
 // Hiding to the tray and back, the hot key, the tray icon and exit, with a
 // stand-in hot key and tray (the offscreen platform has neither).
 #include "app/hotkey.h"
+#include "app/shell.h"
 #include "app/tray.h"
 #include "support/window_fixture.h"
 
@@ -14,6 +15,7 @@
 namespace {
 
 using Outcome = sb::app::GlobalHotKey::Outcome;
+using sb::app::TrayKind;
 
 const QString kRestore = QStringLiteral("&Restore!");
 const QString kTrayIt = QStringLiteral("&TrayIt!");
@@ -39,24 +41,46 @@ public:
     void press() { emit activated(); }
 };
 
+// The icon is in the desktop's tray while the program wants it there and the
+// desktop offers one.
 class FakeTray final : public sb::app::TrayIcon
 {
 public:
-    bool available = true;
-    bool added = false;
-    bool doubleClicks = true;
+    TrayKind offered = TrayKind::Embedded;
+    bool wanted = false;
+    QIcon icon;
     QMenu* menu = nullptr;
 
-    bool isAvailable() const override { return available; }
-    void add(const QIcon& icon, const QString&, QMenu* m) override
+    void add(const QIcon& i, const QString&, QMenu* m) override
     {
-        added = !icon.isNull(); // an icon without a picture would not show
+        wanted = true;
+        icon = i;
         menu = m;
+        follow();
     }
-    void remove() override { added = false; }
-    bool isAdded() const override { return added; }
-    bool reportsDoubleClicks() const override { return doubleClicks; }
+    void remove() override
+    {
+        wanted = false;
+        follow();
+    }
+    TrayKind kind() const override { return kind_; }
+    bool added() const { return kind_ != TrayKind::None; }
+    // The desktop's tray comes, goes or changes kind.
+    void offer(TrayKind k)
+    {
+        offered = k;
+        follow();
+    }
     void click(QSystemTrayIcon::ActivationReason r) { emit activated(r); }
+
+private:
+    void follow()
+    {
+        const TrayKind k = wanted ? offered : TrayKind::None;
+        if (k != kind_)
+            emit kindChanged(kind_ = k);
+    }
+    TrayKind kind_ = TrayKind::None;
 };
 
 } // namespace
@@ -71,6 +95,7 @@ class TestShell : public QObject, sb::test::WindowFixture
     sb::app::frmStashbook& start() { return WindowFixture::start(hotKey_.get(), tray_.get()); }
     QAction* action(const char* name) { return window->findChild<QAction*>(name); }
     QString caption() { return action("mnu_File_Restore_or_Hide")->text(); }
+    bool inTaskList() { return window->findChild<sb::app::Shell*>()->inTaskList(); }
 
     // Shown, hidden in the tray, or (without a tray) minimised in the task list.
     enum class At { Shown, Tray, TaskList };
@@ -120,17 +145,22 @@ private slots:
     {
         QFETCH(bool, trayAvailable);
         QFETCH(Outcome, keyOutcome);
-        tray_->available = trayAvailable;
+        tray_->offered = trayAvailable ? TrayKind::Embedded : TrayKind::None;
         hotKey_->outcome = keyOutcome;
         start();
+        // The program's own picture, in the title bar and in the tray, with
+        // or without a tray to show it yet.
+        QVERIFY(!window->windowIcon().pixmap(QSize(22, 22)).isNull());
+        QVERIFY(!tray_->icon.pixmap(QSize(22, 22)).isNull());
         // Clicks that a tray reporting double-clicks (XEmbed) leaves alone: the
         // one before a double-click; the right button opens the menu by itself.
         for (auto r :
              {QSystemTrayIcon::Trigger, QSystemTrayIcon::Context, QSystemTrayIcon::MiddleClick})
             tray_->click(r);
         verifyAt(At::Shown);
-        QCOMPARE(tray_->added, trayAvailable);
-        QCOMPARE(tray_->menu, trayAvailable ? child<QMenu>("mnu_File") : nullptr);
+        QCOMPARE(tray_->added(), trayAvailable);
+        QCOMPARE(inTaskList(), !trayAvailable);
+        QCOMPARE(tray_->menu, child<QMenu>("mnu_File"));
         QCOMPARE(hotKey_->registered, keyOutcome == Outcome::Registered);
         // Told once when another program holds the key, with what still works.
         const bool inUse = keyOutcome == Outcome::InUse;
@@ -143,7 +173,7 @@ private slots:
     // Every trigger hides the shown window to the tray; those that can reach
     // a hidden window bring it back. A tray that reports no double-clicks
     // (StatusNotifierItem) toggles on a click. A tray that turns up after
-    // start-up is taken into use at the next minimise or close.
+    // start-up is used from then on.
     void toggle_data()
     {
         QTest::addColumn<QString>("trigger");
@@ -160,24 +190,26 @@ private slots:
     {
         QFETCH(QString, trigger);
         QFETCH(bool, trayLater);
-        tray_->available = !trayLater;
-        tray_->doubleClicks = trigger != "tray click";
+        const TrayKind kind =
+            trigger == "tray click" ? TrayKind::StatusNotifier : TrayKind::Embedded;
+        tray_->offered = trayLater ? TrayKind::None : kind;
         start();
-        QCOMPARE(tray_->added, !trayLater);
-        tray_->available = true;
+        QCOMPARE(tray_->added(), !trayLater);
+        tray_->offer(kind);
+        QVERIFY(!inTaskList());
         for (int round = 0; round < 2; ++round) {
             fire(trigger);
             verifyAt(At::Tray);
             fire(trigger == "minimise" ? "hot key" : trigger);
             verifyAt(At::Shown);
         }
-        QVERIFY(tray_->added);
+        QVERIFY(tray_->added());
         QVERIFY(!window->exitRequested());
     }
 
     void withoutTray()
     {
-        tray_->available = false;
+        tray_->offered = TrayKind::None;
         start();
         // Minimising leaves the window minimised in the task list; the hot
         // key minimises instead of hiding.
@@ -194,6 +226,48 @@ private slots:
         QVERIFY(window->close());
         QVERIFY(window->exitRequested());
         QCOMPARE(hotKey_->unregistered, 1);
+    }
+
+    // When the tray goes away the window is within reach at once: back in the
+    // task list, and shown if it was hidden in the tray. A tray that comes
+    // back takes the icon again; a window minimised in the task list waits
+    // there until restored, and then leaves it.
+    void trayGoesAway_data()
+    {
+        QTest::addColumn<TrayKind>("kind");
+        QTest::addColumn<bool>("hidden");
+        QTest::newRow("shown, embedding tray") << TrayKind::Embedded << false;
+        QTest::newRow("hidden, embedding tray") << TrayKind::Embedded << true;
+        QTest::newRow("hidden, StatusNotifierItem host") << TrayKind::StatusNotifier << true;
+    }
+
+    void trayGoesAway()
+    {
+        QFETCH(TrayKind, kind);
+        QFETCH(bool, hidden);
+        tray_->offered = kind;
+        start();
+        if (hidden) {
+            hotKey_->press();
+            verifyAt(At::Tray);
+        }
+        tray_->offer(TrayKind::None);
+        verifyAt(At::Shown);
+        QVERIFY(inTaskList());
+        hotKey_->press();
+        verifyAt(At::TaskList);
+
+        tray_->offer(kind);
+        QVERIFY(tray_->added());
+        verifyAt(At::TaskList);
+        QVERIFY(inTaskList());
+        hotKey_->press();
+        verifyAt(At::Shown);
+        QVERIFY(!inTaskList());
+        hotKey_->press();
+        verifyAt(At::Tray);
+        hotKey_->press();
+        verifyAt(At::Shown);
     }
 
     // Exit gives the hot key back, removes the icon and takes along a
@@ -259,7 +333,7 @@ private slots:
         QCOMPARE(QGuiApplication::clipboard()->text(), atExit);
         QVERIFY(window->exitRequested());
         QCOMPARE(hotKey_->unregistered, 1);
-        QVERIFY(!tray_->added);
+        QVERIFY(!tray_->wanted);
         // Nothing shows the window any more, whatever is still queued.
         hotKey_->press();
         tray_->click(QSystemTrayIcon::DoubleClick);

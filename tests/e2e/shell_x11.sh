@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The shell on a real X server: the window, the global Ctrl+T, the tray icon
-# and exit, driven the way a user would, through xdotool.
+# The shell on a real X server with an XEmbed tray: the window, the global
+# Ctrl+T, the tray icon and exit, driven the way a user would, through
+# xdotool.
 #
 #   tests/e2e/shell_x11.sh path/to/stashbook
 #
@@ -11,88 +12,9 @@
 set -u
 
 program=${1:?usage: shell_x11.sh path/to/stashbook}
-program=$(cd "$(dirname "$program")" && pwd)/$(basename "$program")
-
-skip() {
-    echo "SKIP: $*"
-    exit 77
-}
-
-command -v Xvfb >/dev/null || skip "Xvfb is not installed, so no X server can be started (package xvfb)"
-# With an X server at hand, the rest of the desktop must be there too.
-for tool in openbox tint2 xdotool xprop xwininfo; do
-    command -v "$tool" >/dev/null ||
-        { echo "FAIL: $tool is missing (packages: openbox tint2 xdotool x11-utils)"; exit 1; }
-done
-[ -x "$program" ] || { echo "FAIL: no program at $program"; exit 1; }
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/stashbook-e2e.XXXXXX")
-pids=()
-
-cleanup() {
-    local pid
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        pid=${pids[i]}
-        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-step=""
-fail() {
-    echo "FAIL: $step: $*"
-    [ -n "${win:-}" ] && xprop -id "$win" WM_NAME _NET_WM_STATE WM_STATE WM_HINTS 2>&1 | sed 's/^/  /'
-    for log in "$work"/*.log; do
-        [ -s "$log" ] && { echo "--- $(basename "$log")"; tail -n 20 "$log"; }
-    done
-    exit 1
-}
-ok() { echo "ok - $step"; }
-
-# Polls `$@` every 50 ms for up to $timeout seconds.
-timeout=5
-until_true() {
-    local end=$((SECONDS + timeout))
-    while ! "$@"; do
-        ((SECONDS >= end)) && return 1
-        sleep 0.05
-    done
-}
-
-# --- An X server of our own, with a window manager and a tray -------------
-# -displayfd has the server pick a free display number and report it.
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb=$!
-pids+=("$xvfb")
-display_known() { grep -q '[0-9]' "$work/display" || ! kill -0 "$xvfb" 2>/dev/null; }
-timeout=10 until_true display_known
-grep -q '[0-9]' "$work/display" || skip "Xvfb did not start ($(tail -n 1 "$work/xvfb.log")), so no X server is available here"
-DISPLAY=:$(tr -dc '0-9' <"$work/display")
-export DISPLAY
-
-# Keep the desktop's session out: no D-Bus tray host, no user settings.
-export DBUS_SESSION_BUS_ADDRESS=unix:path=$work/no-bus
-export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime
-mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" "$work/data"
-chmod 700 "$XDG_RUNTIME_DIR"
-unset WAYLAND_DISPLAY SESSION_MANAGER
-export QT_QPA_PLATFORM=xcb
-
-step="window manager"
-openbox >"$work/openbox.log" 2>&1 &
-pids+=("$!")
-timeout=10 until_true sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
-    fail "openbox did not come up"
-
-# --- Helpers on the program's windows --------------------------------------
-start_program() { # name [arguments...]
-    (cd "$work/data" && exec "$program" "${@:2}") >"$work/$1.log" 2>&1 &
-    pids+=("$!")
-    last_pid=$!
-}
-
-main_window() { xdotool search --all --pid "$1" --name '^Stashbook \(v' 2>/dev/null | head -n 1; }
+source "$(dirname "${BASH_SOURCE[0]}")/desktop.sh"
+start_desktop
+needs "tint2 imagemagick" tint2 import identify
 
 # The tray icon is the program's small window named just "Stashbook" (in
 # _NET_WM_NAME), docked into tint2.
@@ -103,41 +25,7 @@ tray_icon() {
     done
 }
 
-mapped() { xwininfo -id "$win" | grep -q 'Map State: IsViewable'; }
-unmapped() { xwininfo -id "$win" | grep -q 'Map State: IsUnMapped'; }
-out_of_task_list() { xprop -id "$win" _NET_WM_STATE | grep -q '_NET_WM_STATE_SKIP_TASKBAR'; }
-alive() { kill -0 "$1" 2>/dev/null; }
-gone() { ! alive "$1"; }
 message_box() { xdotool search --name '^\[Stashbook\]  :Hot Key:  Control-T Is In Use$' >/dev/null 2>&1; }
-
-expect_shown() {
-    timeout=5 until_true mapped || fail "the window is not shown"
-    timeout=2 until_true out_of_task_list || fail "the shown window is in the task list"
-}
-expect_hidden() { timeout=5 until_true unmapped || fail "the window is not hidden"; }
-
-hot_key() { xdotool key ctrl+t; }
-
-iconic() { xprop -id "$win" WM_STATE | grep -q 'window state: Iconic'; }
-
-start_tray() {
-    cat >"$work/tint2rc" <<'EOF'
-panel_items = S
-panel_size = 100% 32
-panel_position = bottom center horizontal
-systray_padding = 2 2 2
-systray_icon_size = 24
-EOF
-    tint2 -c "$work/tint2rc" >"$work/tint2.log" 2>&1 &
-    pids+=("$!")
-    timeout=10 until_true grep -q 'systray started' "$work/tint2.log" || fail "tint2 did not start its tray"
-}
-
-has_main_window() { [ -n "$(main_window "$1")" ]; }
-wait_for_main_window() { # pid
-    timeout=10 until_true has_main_window "$1" || fail "no main window appeared"
-    win=$(main_window "$1")
-}
 
 wait_for_tray_icon() { # pid
     icon=""
@@ -147,6 +35,16 @@ wait_for_tray_icon() { # pid
         [ -n "$icon" ] || sleep 0.1
     done
     [ -n "$icon" ] || fail "no tray icon"
+}
+
+# How many colours the tray icon's place on the screen shows.
+icon_colours() {
+    local x y w h
+    eval "$(xwininfo -id "$icon" | awk -F: '
+        /Absolute upper-left X/ { print "x=" $2 } /Absolute upper-left Y/ { print "y=" $2 }
+        /Width/ { print "w=" $2 } /Height/ { print "h=" $2 }' | tr -d ' ')"
+    import -window root -crop "${w}x${h}+${x}+${y}" +repage "$work/icon.png" 2>/dev/null &&
+        identify -format '%k' "$work/icon.png"
 }
 
 # The open popup menu is a third visible window beside the main window and
@@ -204,13 +102,21 @@ first=$last_pid
 wait_for_main_window "$first"
 timeout=5 until_true mapped || fail "the window is not shown"
 message_box && fail "Ctrl+T was still held after the previous instance ended"
-start_tray
+start_tint2
+# The program takes the tray as it comes: the window leaves the task list.
+timeout=3 until_true out_of_task_list || fail "the window stayed in the task list beside a tray"
 xdotool windowminimize "$win"
 expect_hidden
 iconic && fail "the window went to the task list, not to the tray"
 wait_for_tray_icon "$first"
 hot_key
 expect_shown
+ok
+
+step="the tray icon shows the program's picture"
+# An empty icon leaves tint2's plain background: one or two colours.
+colours=$(icon_colours)
+((${colours:-0} > 8)) || fail "the tray icon's place shows ${colours:-no} colours: no picture"
 ok
 
 step="Ctrl+T hides and shows"
@@ -325,7 +231,27 @@ hot_key
 expect_hidden
 hot_key
 expect_shown
-exit_through_tray_menu "$third"
+ok
+
+step="the tray going away while the window is shown puts it back in the task list"
+kill "$tint2"
+timeout=1 until_true in_task_list || fail "the window stayed out of the task list"
+mapped || fail "the window did not stay shown"
+ok
+
+step="a tray coming back takes the icon again"
+start_tint2
+timeout=3 until_true out_of_task_list || fail "the window stayed in the task list"
+wait_for_tray_icon "$third"
+colours=$(icon_colours)
+((${colours:-0} > 8)) || fail "the tray icon came back without its picture"
+hot_key
+expect_hidden
+ok
+
+step="the tray going away while the window is hidden shows it"
+kill "$tint2"
+expect_in_reach
 ok
 
 echo "PASS: all shell checks on display $DISPLAY"
