@@ -7,6 +7,7 @@
 #include "common/ports.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QEventLoop>
 #include <QMenu>
 #include <QWidget>
@@ -102,6 +103,14 @@ void Shell::toggle()
 {
     if (exitRequested_)
         return;
+    // While a box or a dialog waits for an answer the window stays where it
+    // is: hidden, it would leave the dialog alone on the screen, with nothing
+    // to come back to. The dialog comes to the front instead.
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        modal->raise();
+        modal->activateWindow();
+        return;
+    }
     const QString caption = menu_.restoreOrHide->text();
     if (caption == kRestore) {
         menu_.restoreOrHide->setText(kTrayIt);
