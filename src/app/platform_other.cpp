@@ -3,6 +3,8 @@
 #include "app/hotkey.h"
 #include "app/platform.h"
 
+#include <QMimeData>
+
 namespace sb::app::platform {
 
 GlobalHotKey* createHotKey(QObject* parent)
@@ -19,6 +21,13 @@ void prepareToShow(QWidget*, bool) {}
 bool trayReportsDoubleClicks()
 {
     return false;
+}
+
+// Wayland's clipboard managers (Klipper, wl-clip-persist and others) skip a
+// text offered with this entry; elsewhere it is one more format nobody reads.
+void markClipboardSecret(QMimeData& data)
+{
+    data.setData(QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
 }
 
 } // namespace sb::app::platform

@@ -5,6 +5,7 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
+#include <QMimeData>
 #include <QWidget>
 
 #include <windows.h>
@@ -96,6 +97,16 @@ void prepareToShow(QWidget* window, bool inTaskList)
 bool trayReportsDoubleClicks()
 {
     return true;
+}
+
+// Windows keeps a text offered with this format out of its clipboard history
+// and its cloud clipboard, and clipboard monitors leave it alone.
+void markClipboardSecret(QMimeData& data)
+{
+    data.setData(
+        QStringLiteral(
+            "application/x-qt-windows-mime;value=\"ExcludeClipboardContentFromMonitorProcessing\""),
+        QByteArrayLiteral("1"));
 }
 
 } // namespace sb::app::platform

@@ -13,6 +13,7 @@
 #include <QDBusInterface>
 #include <QGuiApplication>
 #include <QList>
+#include <QMimeData>
 #include <QWidget>
 #include <QtGui/qguiapplication_platform.h>
 
@@ -379,6 +380,13 @@ bool trayReportsDoubleClicks()
         return true;
     QDBusInterface props(watcher, QStringLiteral("/StatusNotifierWatcher"), watcher, bus);
     return !props.property("IsStatusNotifierHostRegistered").toBool();
+}
+
+// KDE's Klipper and the other freedesktop clipboard managers skip a text
+// offered with this entry.
+void markClipboardSecret(QMimeData& data)
+{
+    data.setData(QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
 }
 
 } // namespace sb::app::platform
