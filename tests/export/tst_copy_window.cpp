@@ -189,7 +189,8 @@ private slots:
         QTest::addColumn<bool>("shown");
         QTest::addColumn<bool>("singleRow");
         QTest::addColumn<bool>("wholeLists");
-        QTest::newRow("no site") << "" << -1 << "lst_Username" << false << false << false << false;
+        for (const char* l : {"lst_Username", "lst_Password", "lst_Referral_URL"})
+            QTest::addRow("no site, %s", l) << "" << -1 << l << false << false << false << false;
         QTest::newRow("placeholder")
             << "Bank" << -1 << "lst_Password" << false << true << false << false;
         QTest::newRow("placeholder selected")
