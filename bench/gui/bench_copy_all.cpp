@@ -6,16 +6,13 @@
 // median of the time the program itself spent (its thread's CPU time).
 //
 //   bench_copy_all [sites] [accounts] [runs]
-#include "app/main_window.h"
-#include "bench_prompter.h"
+#include "bench_window.h"
 #include "export/all_accounts.h"
-#include "gen_data.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QListWidget>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
@@ -33,13 +30,6 @@ struct Timing
     double cpuMedian = 0; // the thread's own time: unaffected by other processes
 };
 
-double threadCpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
-}
-
 double median(std::vector<double> ms)
 {
     std::sort(ms.begin(), ms.end());
@@ -54,11 +44,11 @@ std::vector<Timing> measure(int runs, const std::vector<std::function<void()>>& 
     for (int i = 0; i < runs; ++i) {
         for (size_t w = 0; w < work.size(); ++w) {
             QElapsedTimer t;
-            const double cpuStart = threadCpuMs();
+            const double cpuStart = sb::bench::threadCpuMs();
             t.start();
             work[w]();
             wall[w].push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
-            cpu[w].push_back(threadCpuMs() - cpuStart);
+            cpu[w].push_back(sb::bench::threadCpuMs() - cpuStart);
         }
     }
     std::vector<Timing> out;
@@ -81,22 +71,11 @@ int main(int argc, char* argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const int sites = argc > 1 ? std::atoi(argv[1]) : sb::bench::kLargeDataSet.sites;
-    const int accounts = argc > 2 ? std::atoi(argv[2]) : sb::bench::kLargeDataSet.accounts;
     const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 21;
 
-    QTemporaryDir dir;
-    const std::filesystem::path path = dir.path().toStdString();
-    sb::bench::writeDataSet(path, {sites, accounts});
-    const auto accountsFile = sb::store::RecordFile::accounts(path);
-
-    sb::bench::BenchPrompter prompter;
-    sb::app::Environment env;
-    env.dataDir = path;
-    env.prompter = &prompter;
-    sb::app::frmStashbook window(env);
-    window.Start_Up();
-    QCoreApplication::processEvents();
+    sb::bench::BenchWindow bench(sb::bench::sizeFromArgs(argc, argv));
+    const auto accountsFile = sb::store::RecordFile::accounts(bench.path);
+    sb::app::frmStashbook& window = bench.window;
     auto* siteList = window.findChild<QListWidget*>(QStringLiteral("lst_Site"));
     QStringList names;
     for (int i = 0; i < siteList->count(); ++i)

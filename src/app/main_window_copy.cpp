@@ -20,14 +20,6 @@ using browse::SelectionList;
 
 void frmStashbook::connectCopying()
 {
-    auto item = [this](QMenu* menu, const char* name, const QString& caption,
-                       void (frmStashbook::*handler)(), QAction* before = nullptr) {
-        auto* a = new QAction(caption, menu);
-        a->setObjectName(QLatin1String(name));
-        menu->insertAction(before, a);
-        connect(a, &QAction::triggered, this, handler);
-        return a;
-    };
     auto submenu = [](QMenu* menu, const char* name, const QString& caption,
                       QAction* before = nullptr) {
         auto* m = new QMenu(caption, menu);
@@ -35,80 +27,95 @@ void frmStashbook::connectCopying()
         menu->insertMenu(before, m);
         return m;
     };
+    auto separator = [](QMenu* menu, const char* name, QAction* before) {
+        QAction* a = menu->insertSeparator(before);
+        a->setObjectName(QLatin1String(name));
+        return a;
+    };
 
-    // The all-accounts submenu exists already (its title names the selected
-    // site); everything else of the account menu goes before it.
-    QAction* const copyAll = mnu_Copy_All->menuAction();
-    mnu_Copy_Username =
-        item(mnu_Account_Copy, "mnu_Copy_Username", QStringLiteral("Copy &Username"),
-             &frmStashbook::mnu_Copy_Username_Click, copyAll);
-    mnu_Copy_Password =
-        item(mnu_Account_Copy, "mnu_Copy_Password", QStringLiteral("Copy &Passowrd"),
-             &frmStashbook::mnu_Copy_Password_Click, copyAll);
-    mnu_Copy_Referral_URL =
-        item(mnu_Account_Copy, "mnu_Copy_Referral_URL", QStringLiteral("Copy &Extra Info"),
-             &frmStashbook::mnu_Copy_Referral_URL_Click, copyAll);
-    mnu_Copy_Row = item(mnu_Account_Copy, "mnu_Copy_Row", QStringLiteral("Copy &Selected Row"),
-                        &frmStashbook::mnu_Copy_Row_Click, copyAll);
-    mnu_Hyphen1 = mnu_Account_Copy->insertSeparator(copyAll);
-    mnu_Hyphen1->setObjectName(QStringLiteral("mnu_Hyphen1"));
-    mnu_Copy_Column =
-        submenu(mnu_Account_Copy, "mnu_Copy_Column", QStringLiteral("Copy &Column"), copyAll);
-    mnu_Copy_Column_Username =
-        item(mnu_Copy_Column, "mnu_Copy_Column_Username", QStringLiteral("&Username"),
-             &frmStashbook::mnu_Copy_Column_Username_Click);
-    mnu_Copy_Column_Password =
-        item(mnu_Copy_Column, "mnu_Copy_Column_Password", QStringLiteral("&Password"),
-             &frmStashbook::mnu_Copy_Column_Password_Click);
-    mnu_Copy_Column_Referral_URL =
-        item(mnu_Copy_Column, "mnu_Copy_Column_Referral_URL", QStringLiteral("&Extra Info"),
-             &frmStashbook::mnu_Copy_Column_Referral_URL_Click);
-    mnu_Copy_All_Without =
-        item(mnu_Copy_All, "mnu_Copy_All_Without", QStringLiteral("With&out Extra Info"),
-             &frmStashbook::mnu_Copy_All_Without_Click);
-    mnu_Copy_All_With = item(mnu_Copy_All, "mnu_Copy_All_With", QStringLiteral("&With Extra Info"),
-                             &frmStashbook::mnu_Copy_All_With_Click);
-
-    mnu_Site_Copy_Selected =
-        item(mnu_Copy_Site, "mnu_Site_Copy_Selected", QStringLiteral("Copy Selected Site"),
-             &frmStashbook::mnu_Site_Copy_Selected_Click);
-    Hyphen6 = mnu_Copy_Site->addSeparator();
-    Hyphen6->setObjectName(QStringLiteral("Hyphen6"));
-    mnu_Site_Copy_All_Sites =
-        item(mnu_Copy_Site, "mnu_Site_Copy_All_Sites", QStringLiteral("Copy All Sites"),
-             &frmStashbook::mnu_Site_Copy_All_Sites_Click);
+    // The frame of both menus: the all-accounts submenu of the account menu
+    // exists already (its title names the selected site).
+    mnu_Copy_Column = submenu(mnu_Account_Copy, "mnu_Copy_Column", QStringLiteral("Copy &Column"),
+                              mnu_Copy_All->menuAction());
+    mnu_Hyphen1 = separator(mnu_Account_Copy, "mnu_Hyphen1", mnu_Copy_Column->menuAction());
     mnu_Site_Copy_All_Accounts =
         submenu(mnu_Copy_Site, "mnu_Site_Copy_All_Accounts", QStringLiteral("Copy All Accounts"));
+    Hyphen6 = separator(mnu_Copy_Site, "Hyphen6", mnu_Site_Copy_All_Accounts->menuAction());
     mnu_Site_Copy_All_NoShow = submenu(mnu_Site_Copy_All_Accounts, "mnu_Site_Copy_All_NoShow",
                                        QStringLiteral("Don't Show Sites In List"));
-    mnu_Site_Copy_All_NoShow_Without =
-        item(mnu_Site_Copy_All_NoShow, "mnu_Site_Copy_All_NoShow_Without",
-             QStringLiteral("Without Extra Info"),
-             &frmStashbook::mnu_Site_Copy_All_NoShow_Without_Click);
-    mnu_Site_Copy_All_NoShow_With =
-        item(mnu_Site_Copy_All_NoShow, "mnu_Site_Copy_All_NoShow_With",
-             QStringLiteral("With Extra Info"), &frmStashbook::mnu_Site_Copy_All_NoShow_With_Click);
     mnu_Site_Copy_All_Show = submenu(mnu_Site_Copy_All_Accounts, "mnu_Site_Copy_All_Show",
                                      QStringLiteral("Show Sites In List"));
-    mnu_Site_Copy_All_Show_Without = item(mnu_Site_Copy_All_Show, "mnu_Site_Copy_All_Show_Without",
-                                          QStringLiteral("Without Extra Info"),
-                                          &frmStashbook::mnu_Site_Copy_All_Show_Without_Click);
-    mnu_Site_Copy_All_Show_With =
-        item(mnu_Site_Copy_All_Show, "mnu_Site_Copy_All_Show_With",
-             QStringLiteral("With Extra Info"), &frmStashbook::mnu_Site_Copy_All_Show_With_Click);
 
-    connect(lst_Username, &SelectionList::doubleClicked, this,
-            &frmStashbook::lst_Username_DblClick);
-    connect(lst_Password, &SelectionList::doubleClicked, this,
-            &frmStashbook::lst_Password_DblClick);
-    connect(lst_Referral_URL, &SelectionList::doubleClicked, this,
-            &frmStashbook::lst_Referral_URL_DblClick);
-    connect(lst_Username, &SelectionList::menuRequested, this,
-            &frmStashbook::lst_Username_MouseDown);
-    connect(lst_Password, &SelectionList::menuRequested, this,
-            &frmStashbook::lst_Password_MouseDown);
-    connect(lst_Referral_URL, &SelectionList::menuRequested, this,
-            &frmStashbook::lst_Referral_URL_MouseDown);
+    // The commands, each put before `before` (or at the end) of its menu.
+    using Handler = void (frmStashbook::*)();
+    const struct
+    {
+        QAction* frmStashbook::*item;
+        const char* name;
+        const char* caption;
+        Handler run;
+        QMenu* menu;
+        QAction* before;
+    } items[] = {
+        {&frmStashbook::mnu_Copy_Username, "mnu_Copy_Username", "Copy &Username",
+         &frmStashbook::mnu_Copy_Username_Click, mnu_Account_Copy, mnu_Hyphen1},
+        {&frmStashbook::mnu_Copy_Password, "mnu_Copy_Password", "Copy &Passowrd",
+         &frmStashbook::mnu_Copy_Password_Click, mnu_Account_Copy, mnu_Hyphen1},
+        {&frmStashbook::mnu_Copy_Referral_URL, "mnu_Copy_Referral_URL", "Copy &Extra Info",
+         &frmStashbook::mnu_Copy_Referral_URL_Click, mnu_Account_Copy, mnu_Hyphen1},
+        {&frmStashbook::mnu_Copy_Row, "mnu_Copy_Row", "Copy &Selected Row",
+         &frmStashbook::mnu_Copy_Row_Click, mnu_Account_Copy, mnu_Hyphen1},
+        {&frmStashbook::mnu_Copy_Column_Username, "mnu_Copy_Column_Username", "&Username",
+         &frmStashbook::mnu_Copy_Column_Username_Click, mnu_Copy_Column, nullptr},
+        {&frmStashbook::mnu_Copy_Column_Password, "mnu_Copy_Column_Password", "&Password",
+         &frmStashbook::mnu_Copy_Column_Password_Click, mnu_Copy_Column, nullptr},
+        {&frmStashbook::mnu_Copy_Column_Referral_URL, "mnu_Copy_Column_Referral_URL", "&Extra Info",
+         &frmStashbook::mnu_Copy_Column_Referral_URL_Click, mnu_Copy_Column, nullptr},
+        {&frmStashbook::mnu_Copy_All_Without, "mnu_Copy_All_Without", "With&out Extra Info",
+         &frmStashbook::mnu_Copy_All_Without_Click, mnu_Copy_All, nullptr},
+        {&frmStashbook::mnu_Copy_All_With, "mnu_Copy_All_With", "&With Extra Info",
+         &frmStashbook::mnu_Copy_All_With_Click, mnu_Copy_All, nullptr},
+        {&frmStashbook::mnu_Site_Copy_Selected, "mnu_Site_Copy_Selected", "Copy Selected Site",
+         &frmStashbook::mnu_Site_Copy_Selected_Click, mnu_Copy_Site, Hyphen6},
+        {&frmStashbook::mnu_Site_Copy_All_Sites, "mnu_Site_Copy_All_Sites", "Copy All Sites",
+         &frmStashbook::mnu_Site_Copy_All_Sites_Click, mnu_Copy_Site,
+         mnu_Site_Copy_All_Accounts->menuAction()},
+        {&frmStashbook::mnu_Site_Copy_All_NoShow_Without, "mnu_Site_Copy_All_NoShow_Without",
+         "Without Extra Info", &frmStashbook::mnu_Site_Copy_All_NoShow_Without_Click,
+         mnu_Site_Copy_All_NoShow, nullptr},
+        {&frmStashbook::mnu_Site_Copy_All_NoShow_With, "mnu_Site_Copy_All_NoShow_With",
+         "With Extra Info", &frmStashbook::mnu_Site_Copy_All_NoShow_With_Click,
+         mnu_Site_Copy_All_NoShow, nullptr},
+        {&frmStashbook::mnu_Site_Copy_All_Show_Without, "mnu_Site_Copy_All_Show_Without",
+         "Without Extra Info", &frmStashbook::mnu_Site_Copy_All_Show_Without_Click,
+         mnu_Site_Copy_All_Show, nullptr},
+        {&frmStashbook::mnu_Site_Copy_All_Show_With, "mnu_Site_Copy_All_Show_With",
+         "With Extra Info", &frmStashbook::mnu_Site_Copy_All_Show_With_Click,
+         mnu_Site_Copy_All_Show, nullptr},
+    };
+    for (const auto& i : items) {
+        auto* a = new QAction(QString::fromUtf8(i.caption), i.menu);
+        a->setObjectName(QLatin1String(i.name));
+        i.menu->insertAction(i.before, a);
+        connect(a, &QAction::triggered, this, i.run);
+        this->*i.item = a;
+    }
+
+    const struct
+    {
+        SelectionList* list;
+        Handler doubleClick;
+        void (frmStashbook::*mouseDown)(const QPoint&);
+    } accountLists[] = {
+        {lst_Username, &frmStashbook::lst_Username_DblClick, &frmStashbook::lst_Username_MouseDown},
+        {lst_Password, &frmStashbook::lst_Password_DblClick, &frmStashbook::lst_Password_MouseDown},
+        {lst_Referral_URL, &frmStashbook::lst_Referral_URL_DblClick,
+         &frmStashbook::lst_Referral_URL_MouseDown},
+    };
+    for (const auto& l : accountLists) {
+        connect(l.list, &SelectionList::doubleClicked, this, l.doubleClick);
+        connect(l.list, &SelectionList::menuRequested, this, l.mouseDown);
+    }
     connect(lst_Site, &SelectionList::menuRequested, this, &frmStashbook::lst_Site_MouseDown);
 }
 
