@@ -3,6 +3,7 @@
 #include "common/name_match.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -38,16 +39,19 @@ std::uint64_t upperHash(std::string_view s, bool& ascii)
 // upper case of a site field. Fields are nearly always ASCII and are then
 // matched byte by byte without building their upper case; any other text is
 // upper-cased by Qt, as every other comparison of names does.
+//
+// A file is read afresh for every listing and most of a lookup's time goes
+// on fetching memory: the table is small, each slot holds where its key is,
+// and the keys lie one after the other.
 class SiteGroups
 {
 public:
     explicit SiteGroups(size_t expected)
     {
         size_t size = 16;
-        while (size < expected * 2)
+        while (size < expected + expected / 2)
             size *= 2;
         slots_.assign(size, Slot{});
-        keys_.reserve(expected);
     }
 
     // The group of `name` (a row of the list), made on first use.
@@ -66,8 +70,10 @@ public:
         const std::uint64_t h = upperHash(key, ascii);
         Slot& slot = find(key, h, false);
         if (slot.group < 0) {
-            slot = {h, static_cast<int>(keys_.size())};
-            keys_.push_back(std::move(key));
+            slot = {static_cast<std::uint32_t>(h >> 32), groups_++,
+                    static_cast<std::uint32_t>(keys_.size()),
+                    static_cast<std::uint32_t>(key.size())};
+            keys_ += key;
         }
         return slot.group;
     }
@@ -84,13 +90,15 @@ public:
         return lastGroup_;
     }
 
-    size_t size() const { return keys_.size(); }
+    size_t size() const { return static_cast<size_t>(groups_); }
 
 private:
     struct Slot
     {
-        std::uint64_t hash = 0;
-        int group = -1; // -1: free
+        std::uint32_t tag = 0; // the high half of the key's hash
+        int group = -1;        // -1: free
+        std::uint32_t keyStart = 0;
+        std::uint32_t keySize = 0;
     };
 
     int search(std::string_view field)
@@ -108,20 +116,19 @@ private:
     Slot& find(std::string_view text, std::uint64_t h, bool fold)
     {
         const size_t mask = slots_.size() - 1;
+        const auto tag = static_cast<std::uint32_t>(h >> 32);
         for (size_t i = h & mask;; i = (i + 1) & mask) {
             Slot& slot = slots_[i];
-            if (slot.group < 0 ||
-                (slot.hash == h && equal(keys_[static_cast<size_t>(slot.group)], text, fold)))
+            if (slot.group < 0 || (slot.tag == tag && slot.keySize == text.size() &&
+                                   equal(keys_.data() + slot.keyStart, text, fold)))
                 return slot;
         }
     }
 
-    static bool equal(std::string_view upper, std::string_view text, bool fold)
+    static bool equal(const char* upper, std::string_view text, bool fold)
     {
-        if (upper.size() != text.size())
-            return false;
         if (!fold)
-            return upper == text;
+            return std::memcmp(upper, text.data(), text.size()) == 0;
         for (size_t i = 0; i < text.size(); ++i) {
             if (asciiUpper(text[i]) != upper[i])
                 return false;
@@ -130,7 +137,8 @@ private:
     }
 
     std::vector<Slot> slots_; // open addressing
-    std::vector<std::string> keys_;
+    std::string keys_;        // the upper-case names, one after the other
+    int groups_ = 0;
     std::string scratch_;
     bool haveLast_ = false;
     std::string last_; // the field looked up last, and its group
@@ -147,9 +155,18 @@ char16_t* appendUtf8(std::string_view s, char16_t* to)
         std::memcpy(&word, s.data() + i, 8);
         if (word & 0x8080808080808080ull)
             break;
-        for (size_t k = 0; k < 8; ++k)
-            to[k] = static_cast<unsigned char>(s[i + k]);
-        to += 8;
+        if constexpr (std::endian::native == std::endian::little) {
+            // Each half spread to four 16-bit units: abcd -> a0b0c0d0.
+            for (const std::uint64_t half : {word & 0xffffffffu, word >> 32}) {
+                std::uint64_t units = (half | half << 16) & 0x0000ffff0000ffffull;
+                units = (units | units << 8) & 0x00ff00ff00ff00ffull;
+                std::memcpy(to, &units, 8);
+                to += 4;
+            }
+        } else {
+            for (size_t k = 0; k < 8; ++k)
+                *to++ = static_cast<unsigned char>(s[i + k]);
+        }
     }
     for (; i < s.size(); ++i) {
         const auto c = static_cast<unsigned char>(s[i]);
@@ -257,15 +274,14 @@ store::Status allAccountsText(const store::RecordFile& accounts, const QStringLi
     if (st.failed())
         return st;
 
-    qsizetype length = 0;
+    size_t length = 0;
     for (qsizetype row = 0; row < siteNames.size(); ++row) {
-        length +=
-            static_cast<qsizetype>(units[static_cast<size_t>(rowGroup[static_cast<size_t>(row)])]);
-        if (showSites)
-            length += siteNames[row].size() + 4;
+        length += units[static_cast<size_t>(rowGroup[static_cast<size_t>(row)])];
+        if (showSites) // the name line and the empty line
+            length += static_cast<size_t>(siteNames[row].size()) + 4;
     }
 
-    QString text(length, Qt::Uninitialized);
+    QString text(static_cast<qsizetype>(length), Qt::Uninitialized);
     char16_t* to = reinterpret_cast<char16_t*>(text.data());
     auto lineEnd = [&to] {
         *to++ = u'\r';
@@ -273,8 +289,7 @@ store::Status allAccountsText(const store::RecordFile& accounts, const QStringLi
     };
     for (qsizetype row = 0; row < siteNames.size(); ++row) {
         if (showSites) {
-            const QString& name = siteNames[row];
-            to = std::copy_n(name.utf16(), name.size(), to);
+            to = std::copy_n(siteNames[row].utf16(), siteNames[row].size(), to);
             lineEnd();
         }
         // The site's lines, copied run by run: lines that follow each other
