@@ -5,15 +5,12 @@
 // reads of the same accounts file.
 //
 //   bench_select [sites] [accounts] [selections]
-#include "app/main_window.h"
-#include "bench_prompter.h"
-#include "gen_data.h"
+#include "bench_window.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QListWidget>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
@@ -32,24 +29,17 @@ struct Figures
     double cpuMedian = 0; // the thread's own time: unaffected by other processes
 };
 
-double threadCpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
-}
-
 Figures measure(int runs, const std::function<void(int)>& work)
 {
     std::vector<double> ms;
     std::vector<double> cpu;
     for (int i = 0; i < runs; ++i) {
         QElapsedTimer t;
-        const double cpuStart = threadCpuMs();
+        const double cpuStart = sb::bench::threadCpuMs();
         t.start();
         work(i);
         ms.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
-        cpu.push_back(threadCpuMs() - cpuStart);
+        cpu.push_back(sb::bench::threadCpuMs() - cpuStart);
     }
     std::sort(ms.begin(), ms.end());
     std::sort(cpu.begin(), cpu.end());
@@ -69,22 +59,12 @@ int main(int argc, char* argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const int sites = argc > 1 ? std::atoi(argv[1]) : sb::bench::kLargeDataSet.sites;
-    const int accounts = argc > 2 ? std::atoi(argv[2]) : sb::bench::kLargeDataSet.accounts;
     const int selections = argc > 3 ? std::atoi(argv[3]) : 200;
 
-    QTemporaryDir dir;
-    const std::filesystem::path path = dir.path().toStdString();
-    sb::bench::writeDataSet(path, {sites, accounts});
-    const auto accountsFile = sb::store::RecordFile::accounts(path);
-
-    sb::bench::BenchPrompter prompter;
-    sb::app::Environment env;
-    env.dataDir = path;
-    env.prompter = &prompter;
-    sb::app::frmStashbook window(env);
-    window.Start_Up();
-    QCoreApplication::processEvents();
+    sb::bench::BenchWindow bench(sb::bench::sizeFromArgs(argc, argv));
+    QTemporaryDir& dir = bench.dir;
+    const auto accountsFile = sb::store::RecordFile::accounts(bench.path);
+    sb::app::frmStashbook& window = bench.window;
     auto* siteList = window.findChild<QListWidget*>(QStringLiteral("lst_Site"));
     auto* users = window.findChild<QListWidget*>(QStringLiteral("lst_Username"));
     const int rows = siteList->count();

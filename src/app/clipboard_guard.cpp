@@ -1,7 +1,10 @@
 #include "app/clipboard_guard.h"
 
+#include "app/platform.h"
+
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QMimeData>
 
 namespace sb::app {
 
@@ -9,7 +12,11 @@ void ClipboardGuard::place(const QString& text, bool holdsPassword)
 {
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
-    clipboard->setText(text);
+    auto* data = new QMimeData;
+    data->setText(text);
+    if (holdsPassword)
+        platform::markClipboardSecret(*data);
+    clipboard->setMimeData(data); // the clipboard owns it
     text_ = text;
     holdsPassword_ = holdsPassword;
 }

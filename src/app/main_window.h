@@ -104,6 +104,34 @@ public slots:
     void cmd_Remove_Account_Click();
 
     // Copying to the clipboard, the lists' menus (main_window_copy.cpp).
+    // The account menu's commands copy from the account lists as shown.
+    void mnu_Copy_Username_Click();
+    void mnu_Copy_Password_Click();
+    void mnu_Copy_Referral_URL_Click();
+    void mnu_Copy_Row_Click();
+    void mnu_Copy_Column_Username_Click();
+    void mnu_Copy_Column_Password_Click();
+    void mnu_Copy_Column_Referral_URL_Click();
+    void mnu_Copy_All_Without_Click();
+    void mnu_Copy_All_With_Click();
+    // A double-click copies the field of the row it selected.
+    void lst_Username_DblClick();
+    void lst_Password_DblClick();
+    void lst_Referral_URL_DblClick();
+    // The site menu's commands: site names from the list, accounts from the
+    // accounts file.
+    void mnu_Site_Copy_Selected_Click();
+    void mnu_Site_Copy_All_Sites_Click();
+    void mnu_Site_Copy_All_NoShow_Without_Click();
+    void mnu_Site_Copy_All_NoShow_With_Click();
+    void mnu_Site_Copy_All_Show_Without_Click();
+    void mnu_Site_Copy_All_Show_With_Click();
+    // The right button went down over a list (or its menu key was pressed):
+    // its menu pops up at `globalPos`.
+    void lst_Username_MouseDown(const QPoint& globalPos);
+    void lst_Password_MouseDown(const QPoint& globalPos);
+    void lst_Referral_URL_MouseDown(const QPoint& globalPos);
+    void lst_Site_MouseDown(const QPoint& globalPos);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -139,6 +167,30 @@ private:
     bool Reload_Showing_Site(int siteRow);
 
     // Copying.
+    void Show_Account_Copy_Menu(const QPoint& globalPos);
+    void Copy_Accounts_Of_All_Sites(bool Without_Extra_Info, bool Show_Sites);
+    void Copy_Account_Field(browse::SelectionList* list, bool holdsPassword);
+    QAction* mnu_Copy_Username = nullptr;
+    QAction* mnu_Copy_Password = nullptr;
+    QAction* mnu_Copy_Referral_URL = nullptr;
+    QAction* mnu_Copy_Row = nullptr;
+    QAction* mnu_Hyphen1 = nullptr;
+    QMenu* mnu_Copy_Column = nullptr;
+    QAction* mnu_Copy_Column_Username = nullptr;
+    QAction* mnu_Copy_Column_Password = nullptr;
+    QAction* mnu_Copy_Column_Referral_URL = nullptr;
+    QAction* mnu_Copy_All_Without = nullptr;
+    QAction* mnu_Copy_All_With = nullptr;
+    QAction* mnu_Site_Copy_Selected = nullptr;
+    QAction* Hyphen6 = nullptr;
+    QAction* mnu_Site_Copy_All_Sites = nullptr;
+    QMenu* mnu_Site_Copy_All_Accounts = nullptr;
+    QMenu* mnu_Site_Copy_All_NoShow = nullptr;
+    QAction* mnu_Site_Copy_All_NoShow_Without = nullptr;
+    QAction* mnu_Site_Copy_All_NoShow_With = nullptr;
+    QMenu* mnu_Site_Copy_All_Show = nullptr;
+    QAction* mnu_Site_Copy_All_Show_Without = nullptr;
+    QAction* mnu_Site_Copy_All_Show_With = nullptr;
 
     // Controls
     QGroupBox* Frame1 = nullptr;

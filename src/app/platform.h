@@ -4,6 +4,7 @@
 // platform_other.cpp); the rest of the program knows nothing of X11 or Win32.
 #pragma once
 
+class QMimeData;
 class QObject;
 class QWidget;
 
@@ -32,6 +33,11 @@ void prepareToShow(QWidget* window, bool inTaskList);
 // Follows the trays this desktop offers, from the desktop's own notices, so
 // that nobody ever has to ask (see TrayHosts), owned by `parent`.
 TrayHosts* createTrayHosts(QObject* parent);
+
+// Marks a text about to go on the clipboard as a secret, in the way this
+// desktop's clipboard managers understand, so that they do not keep it in
+// their history. The text itself is left as it is.
+void markClipboardSecret(QMimeData& data);
 
 } // namespace platform
 } // namespace sb::app

@@ -4,6 +4,8 @@
 #include "app/platform.h"
 #include "app/tray.h"
 
+#include <QMimeData>
+
 namespace sb::app::platform {
 
 GlobalHotKey* createHotKey(QObject* parent)
@@ -23,6 +25,13 @@ TrayHosts* createTrayHosts(QObject* parent)
     return new FixedTrayHosts(QSystemTrayIcon::isSystemTrayAvailable() ? TrayKind::StatusNotifier
                                                                        : TrayKind::None,
                               parent);
+}
+
+// Wayland's clipboard managers (Klipper, wl-clip-persist and others) skip a
+// text offered with this entry; elsewhere it is one more format nobody reads.
+void markClipboardSecret(QMimeData& data)
+{
+    data.setData(QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
 }
 
 } // namespace sb::app::platform

@@ -6,6 +6,7 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
+#include <QMimeData>
 #include <QWidget>
 
 #include <windows.h>
@@ -98,6 +99,16 @@ void prepareToShow(QWidget* window, bool inTaskList)
 TrayHosts* createTrayHosts(QObject* parent)
 {
     return new FixedTrayHosts(TrayKind::Embedded, parent);
+}
+
+// Windows keeps a text offered with this format out of its clipboard history
+// and its cloud clipboard, and clipboard monitors leave it alone.
+void markClipboardSecret(QMimeData& data)
+{
+    data.setData(
+        QStringLiteral(
+            "application/x-qt-windows-mime;value=\"ExcludeClipboardContentFromMonitorProcessing\""),
+        QByteArrayLiteral("1"));
 }
 
 } // namespace sb::app::platform

@@ -21,6 +21,7 @@
 #include <QDBusVariant>
 #include <QGuiApplication>
 #include <QList>
+#include <QMimeData>
 #include <QWidget>
 #include <QtGui/qguiapplication_platform.h>
 
@@ -632,6 +633,13 @@ void prepareToShow(QWidget* window, bool inTaskList)
 TrayHosts* createTrayHosts(QObject* parent)
 {
     return new X11TrayHosts(parent);
+}
+
+// KDE's Klipper and the other freedesktop clipboard managers skip a text
+// offered with this entry.
+void markClipboardSecret(QMimeData& data)
+{
+    data.setData(QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
 }
 
 } // namespace sb::app::platform
