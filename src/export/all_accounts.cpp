@@ -2,8 +2,9 @@
 
 #include "common/name_match.h"
 
+#include <QStringDecoder>
+
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -145,88 +146,61 @@ private:
     int lastGroup_ = -1;
 };
 
-// Appends UTF-8 text to `to` as UTF-16 and returns the end. Account fields
-// are nearly always ASCII, which is widened eight bytes at a time.
-char16_t* appendUtf8(std::string_view s, char16_t* to)
-{
-    size_t i = 0;
-    for (; i + 8 <= s.size(); i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, s.data() + i, 8);
-        if (word & 0x8080808080808080ull)
-            break;
-        if constexpr (std::endian::native == std::endian::little) {
-            // Each half spread to four 16-bit units: abcd -> a0b0c0d0.
-            for (const std::uint64_t half : {word & 0xffffffffu, word >> 32}) {
-                std::uint64_t units = (half | half << 16) & 0x0000ffff0000ffffull;
-                units = (units | units << 8) & 0x00ff00ff00ff00ffull;
-                std::memcpy(to, &units, 8);
-                to += 4;
-            }
-        } else {
-            for (size_t k = 0; k < 8; ++k)
-                *to++ = static_cast<unsigned char>(s[i + k]);
-        }
-    }
-    for (; i < s.size(); ++i) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        if (c >= 0x80) {
-            const QString rest = common::fromUtf8(s.substr(i));
-            return std::copy_n(rest.utf16(), rest.size(), to);
-        }
-        *to++ = c;
-    }
-    return to;
-}
-
-// The account lines as UTF-16, one after the other in file order. The text
-// is made as the records are read, while their fields are still at hand;
-// putting it in the order of the site list is then a matter of copying.
+// The account lines, one after the other in file order, as UTF-8 like the
+// file. The text is made as the records are read, while their fields are
+// still at hand; putting it in the order of the site list is then a matter
+// of copying runs of bytes, and the whole is turned into a QString once.
 class LineStore
 {
 public:
-    explicit LineStore(size_t expected) { grow(std::max<size_t>(expected, 1024)); }
+    explicit LineStore(size_t expected) { grow(std::max<size_t>(expected, 4096)); }
 
-    // Adds the line of one account; returns its length.
+    // Adds the line of one account; returns its length in bytes.
     size_t add(const store::Record& r, bool withExtraInfo)
     {
-        // A UTF-8 byte never makes more than one UTF-16 unit.
-        const size_t most = r[1].size() + r[2].size() + (withExtraInfo ? r[3].size() + 1 : 0) + 3;
-        if (size_ + most > capacity_)
-            grow(std::max(capacity_ * 2, size_ + most));
-        char16_t* to = data_.get() + size_;
-        to = appendUtf8(r[1], to);
-        *to++ = u' ';
-        to = appendUtf8(r[2], to);
+        const size_t length = r[1].size() + r[2].size() + (withExtraInfo ? r[3].size() + 1 : 0) + 3;
+        if (size_ + length > capacity_)
+            grow(std::max(capacity_ * 2, size_ + length));
+        char* to = data_.get() + size_;
+        to = put(r[1], to);
+        *to++ = ' ';
+        to = put(r[2], to);
         if (withExtraInfo) {
-            *to++ = u' ';
-            to = appendUtf8(r[3], to);
+            *to++ = ' ';
+            to = put(r[3], to);
         }
-        *to++ = u'\r';
-        *to++ = u'\n';
+        *to++ = '\r';
+        *to = '\n';
         starts_.push_back(size_);
-        const size_t end = static_cast<size_t>(to - data_.get());
-        return end - std::exchange(size_, end);
+        size_ += length;
+        return length;
     }
 
     size_t lines() const { return starts_.size(); }
     // The text of lines `first` to `last`, both included.
-    std::u16string_view text(size_t first, size_t last) const
+    std::string_view text(size_t first, size_t last) const
     {
         const size_t end = last + 1 < starts_.size() ? starts_[last + 1] : size_;
         return {data_.get() + starts_[first], end - starts_[first]};
     }
 
 private:
+    static char* put(const std::string& field, char* to)
+    {
+        std::memcpy(to, field.data(), field.size());
+        return to + field.size();
+    }
+
     void grow(size_t capacity)
     {
-        auto data = std::make_unique_for_overwrite<char16_t[]>(capacity);
-        std::copy_n(data_.get(), size_, data.get());
+        auto data = std::make_unique_for_overwrite<char[]>(capacity);
+        if (size_ > 0)
+            std::memcpy(data.get(), data_.get(), size_);
         data_ = std::move(data);
         capacity_ = capacity;
     }
 
-    std::unique_ptr<char16_t[]> data_;
+    std::unique_ptr<char[]> data_;
     size_t size_ = 0;
     size_t capacity_ = 0;
     std::vector<size_t> starts_;
@@ -247,7 +221,7 @@ store::Status allAccountsText(const store::RecordFile& accounts, const QStringLi
     for (const QString& name : siteNames)
         rowGroup.push_back(groups.add(name));
 
-    // A line takes no more units than its record takes bytes in the file.
+    // A line takes no more bytes than its record takes in the file.
     size_t fileSize = 0;
     if (const auto onDisk = store::findOnDisk(accounts)) {
         std::error_code ignored;
@@ -274,38 +248,40 @@ store::Status allAccountsText(const store::RecordFile& accounts, const QStringLi
     if (st.failed())
         return st;
 
-    size_t length = 0;
+    // A UTF-8 byte never makes more than one UTF-16 unit.
+    qsizetype most = 0;
     for (qsizetype row = 0; row < siteNames.size(); ++row) {
-        length += units[static_cast<size_t>(rowGroup[static_cast<size_t>(row)])];
+        most +=
+            static_cast<qsizetype>(units[static_cast<size_t>(rowGroup[static_cast<size_t>(row)])]);
         if (showSites) // the name line and the empty line
-            length += static_cast<size_t>(siteNames[row].size()) + 4;
+            most += siteNames[row].size() + 4;
     }
 
-    QString text(static_cast<qsizetype>(length), Qt::Uninitialized);
-    char16_t* to = reinterpret_cast<char16_t*>(text.data());
-    auto lineEnd = [&to] {
-        *to++ = u'\r';
-        *to++ = u'\n';
-    };
+    // The lines go straight from their bytes into the text, run by run:
+    // lines that follow each other in the file are converted at once.
+    QString text(most, Qt::Uninitialized);
+    QChar* to = text.data();
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QLatin1StringView lineEnd("\r\n");
+    auto put = [&to](QStringView part) { to = std::copy(part.begin(), part.end(), to); };
     for (qsizetype row = 0; row < siteNames.size(); ++row) {
         if (showSites) {
-            to = std::copy_n(siteNames[row].utf16(), siteNames[row].size(), to);
-            lineEnd();
+            put(siteNames[row]);
+            to = std::copy(lineEnd.begin(), lineEnd.end(), to);
         }
-        // The site's lines, copied run by run: lines that follow each other
-        // in the file are copied at once.
         for (int i = first[static_cast<size_t>(rowGroup[static_cast<size_t>(row)])]; i >= 0;) {
             int j = i;
             while (next[static_cast<size_t>(j)] == j + 1)
                 ++j;
-            const std::u16string_view run =
-                lines.text(static_cast<size_t>(i), static_cast<size_t>(j));
-            to = std::copy(run.begin(), run.end(), to);
+            const std::string_view run = lines.text(static_cast<size_t>(i), static_cast<size_t>(j));
+            to = utf8.appendToBuffer(
+                to, QByteArrayView(run.data(), static_cast<qsizetype>(run.size())));
             i = next[static_cast<size_t>(j)];
         }
         if (showSites)
-            lineEnd();
+            to = std::copy(lineEnd.begin(), lineEnd.end(), to);
     }
+    text.truncate(to - text.constData());
     out = std::move(text);
     return {};
 }
