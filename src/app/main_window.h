@@ -170,27 +170,6 @@ private:
     void Show_Account_Copy_Menu(const QPoint& globalPos);
     void Copy_Accounts_Of_All_Sites(bool Without_Extra_Info, bool Show_Sites);
     void Copy_Account_Field(browse::SelectionList* list, bool holdsPassword);
-    QAction* mnu_Copy_Username = nullptr;
-    QAction* mnu_Copy_Password = nullptr;
-    QAction* mnu_Copy_Referral_URL = nullptr;
-    QAction* mnu_Copy_Row = nullptr;
-    QAction* mnu_Hyphen1 = nullptr;
-    QMenu* mnu_Copy_Column = nullptr;
-    QAction* mnu_Copy_Column_Username = nullptr;
-    QAction* mnu_Copy_Column_Password = nullptr;
-    QAction* mnu_Copy_Column_Referral_URL = nullptr;
-    QAction* mnu_Copy_All_Without = nullptr;
-    QAction* mnu_Copy_All_With = nullptr;
-    QAction* mnu_Site_Copy_Selected = nullptr;
-    QAction* Hyphen6 = nullptr;
-    QAction* mnu_Site_Copy_All_Sites = nullptr;
-    QMenu* mnu_Site_Copy_All_Accounts = nullptr;
-    QMenu* mnu_Site_Copy_All_NoShow = nullptr;
-    QAction* mnu_Site_Copy_All_NoShow_Without = nullptr;
-    QAction* mnu_Site_Copy_All_NoShow_With = nullptr;
-    QMenu* mnu_Site_Copy_All_Show = nullptr;
-    QAction* mnu_Site_Copy_All_Show_Without = nullptr;
-    QAction* mnu_Site_Copy_All_Show_With = nullptr;
 
     // Controls
     QGroupBox* Frame1 = nullptr;
@@ -227,6 +206,27 @@ private:
     QMenu* mnu_Account_Copy = nullptr;
     QMenu* mnu_Copy_All = nullptr;
     QMenu* mnu_Copy_Site = nullptr;
+    QAction* mnu_Copy_Username = nullptr;
+    QAction* mnu_Copy_Password = nullptr;
+    QAction* mnu_Copy_Referral_URL = nullptr;
+    QAction* mnu_Copy_Row = nullptr;
+    QAction* mnu_Hyphen1 = nullptr;
+    QMenu* mnu_Copy_Column = nullptr;
+    QAction* mnu_Copy_Column_Username = nullptr;
+    QAction* mnu_Copy_Column_Password = nullptr;
+    QAction* mnu_Copy_Column_Referral_URL = nullptr;
+    QAction* mnu_Copy_All_Without = nullptr;
+    QAction* mnu_Copy_All_With = nullptr;
+    QAction* mnu_Site_Copy_Selected = nullptr;
+    QAction* Hyphen6 = nullptr;
+    QAction* mnu_Site_Copy_All_Sites = nullptr;
+    QMenu* mnu_Site_Copy_All_Accounts = nullptr;
+    QMenu* mnu_Site_Copy_All_NoShow = nullptr;
+    QAction* mnu_Site_Copy_All_NoShow_Without = nullptr;
+    QAction* mnu_Site_Copy_All_NoShow_With = nullptr;
+    QMenu* mnu_Site_Copy_All_Show = nullptr;
+    QAction* mnu_Site_Copy_All_Show_Without = nullptr;
+    QAction* mnu_Site_Copy_All_Show_With = nullptr;
 };
 
 } // namespace sb::app
