@@ -61,18 +61,15 @@ private slots:
     // the last one.
     void accountLayouts_data()
     {
-        QTest::addColumn<QStringList>("users");
-        QTest::addColumn<QStringList>("passwords");
-        QTest::addColumn<QStringList>("extra");
-        QTest::addColumn<QString>("extraColumn");
-        QTest::addColumn<QString>("without");
-        QTest::addColumn<QString>("with");
-        QTest::addColumn<QString>("lastRow");
+        QTest::addColumn<QList<QStringList>>("lists"); // user names, passwords, extra info
+        // The extra info column, the accounts without and with extra info,
+        // the last row.
+        QTest::addColumn<QStringList>("texts");
         auto row = [](const char* name, const QStringList& users, const QStringList& passwords,
                       const QStringList& extra, const char* extraColumn, const char* without,
                       const char* with, const QString& lastRow) {
-            QTest::newRow(name) << users << passwords << extra << QString(extraColumn)
-                                << QString(without) << QString(with) << lastRow;
+            QTest::newRow(name) << QList<QStringList>{users, passwords, extra}
+                                << QStringList{extraColumn, without, with, lastRow};
         };
         row("second account without extra info", {"ann", "bob"}, {"pa", "pb"}, {"x.org", ""},
             "x.org\r\n\r\n", "ann pa\r\nbob pb\r\n", "ann pa x.org\r\nbob pb \r\n", "bob pb ");
@@ -86,18 +83,14 @@ private slots:
 
     void accountLayouts()
     {
-        QFETCH(QStringList, users);
-        QFETCH(QStringList, passwords);
-        QFETCH(QStringList, extra);
-        QFETCH(QString, extraColumn);
-        QFETCH(QString, without);
-        QFETCH(QString, with);
-        QFETCH(QString, lastRow);
-        QCOMPARE(linesText(extra), extraColumn);
-        QCOMPARE(accountsText(users, passwords, extra, false), without);
-        QCOMPARE(accountsText(users, passwords, extra, true), with);
+        QFETCH(QList<QStringList>, lists);
+        QFETCH(QStringList, texts);
+        const auto& [users, passwords, extra] = std::tie(lists[0], lists[1], lists[2]);
+        QCOMPARE(linesText(extra), texts[0]);
+        QCOMPARE(accountsText(users, passwords, extra, false), texts[1]);
+        QCOMPARE(accountsText(users, passwords, extra, true), texts[2]);
         if (!users.isEmpty())
-            QCOMPARE(rowText(users.last(), passwords.last(), extra.last()), lastRow);
+            QCOMPARE(rowText(users.last(), passwords.last(), extra.last()), texts[3]);
     }
 
     // Sites in list order; accounts in file order under every site whose

@@ -37,6 +37,7 @@ struct Case
     QStringList refusedAt{}; // the focused box after each refused OK
     QByteArray after{};      // the accounts file afterwards; null: unchanged
     int selected = -1;       // the account selected afterwards
+    QStringList listed{};    // the user names listed afterwards (removals)
 };
 
 } // namespace
@@ -265,48 +266,43 @@ private slots:
         QCOMPARE(selectedRow("lst_Username"), changed.isNull() ? -1 : 1);
     }
 
+    // Yes removes every record of the account, nothing else; the site is
+    // shown again with no account selected.
     void removeAccount_data()
     {
-        QTest::addColumn<QByteArray>("accounts");
-        QTest::addColumn<QString>("site");
-        QTest::addColumn<int>("row");
-        QTest::addColumn<bool>("yes");
-        QTest::addColumn<QByteArray>("after");
-        QTest::addColumn<QStringList>("shown"); // user names listed afterwards
-
-        QTest::newRow("the only account")
-            << kAccounts << "Mail" << 0 << true << kZed + kAlice + kMike << QStringList{"-- NO --"};
-        QTest::newRow("others keep their order, other sites keep theirs")
-            << kAccounts << "News" << 1 << true << kZed + kMailAlice + kMike
-            << QStringList{"zed", "mike"};
-        QTest::newRow("every record of the name")
-            << rec({"News", "bob", "1", ""}) + kAlice + rec({"NEWS", "BOB", "2", ""}) << "News" << 0
-            << true << kAlice << QStringList{"alice"};
-        QTest::newRow("empty user name") << rec({"News", "", "p", ""}) + kAlice << "News" << 0
-                                         << true << kAlice << QStringList{"alice"};
-        QTest::newRow("no changes nothing") << kAccounts << "News" << 1 << false << kAccounts
-                                            << QStringList{"zed", "alice", "mike"};
+        QTest::addColumn<Case>("c");
+        auto row = [](const char* name, const Case& c) { QTest::newRow(name) << c; };
+        row("the only account",
+            {.site = "Mail", .row = 0, .after = kZed + kAlice + kMike, .listed = {"-- NO --"}});
+        row("others keep their order, other sites keep theirs",
+            {.row = 1, .after = kZed + kMailAlice + kMike, .listed = {"zed", "mike"}});
+        row("every record of the name",
+            {.accounts = rec({"News", "bob", "1", ""}) + kAlice + rec({"NEWS", "BOB", "2", ""}),
+             .row = 0,
+             .after = kAlice,
+             .listed = {"alice"}});
+        row("empty user name", {.accounts = rec({"News", "", "p", ""}) + kAlice,
+                                .row = 0,
+                                .after = kAlice,
+                                .listed = {"alice"}});
+        row("No changes nothing", {.row = 1, .selected = 1, .listed = {"zed", "alice", "mike"}});
     }
 
     void removeAccount()
     {
-        QFETCH(QByteArray, accounts);
-        QFETCH(QString, site);
-        QFETCH(int, row);
-        QFETCH(bool, yes);
-        QFETCH(QByteArray, after);
-        QFETCH(QStringList, shown);
-        start(accounts, site, row);
+        QFETCH(Case, c);
+        start(c.accounts, c.site, c.row);
         const QString question =
             "Are You Sure You Want To Remove The Account:  " + list("lst_Username")->selectedText();
+        const bool yes = !c.after.isNull();
         notifier.answers = {yes};
         click("cmd_Remove_Account");
 
         QCOMPARE(notifier.boxes(), (QStringList{kRemoveTitle, question}));
-        QCOMPARE(accountsFile(), after);
-        QCOMPARE(rows("lst_Username"), shown);
-        QCOMPARE(rows("lst_Site")[selectedRow("lst_Site")], site);
-        QCOMPARE(selectedRow("lst_Username"), yes ? -1 : row);
+        QCOMPARE(accountsFile(), yes ? c.after : c.accounts);
+        QCOMPARE(rows("lst_Username"), c.listed);
+        QCOMPARE(rows("lst_Site")[selectedRow("lst_Site")], c.site);
+        QCOMPARE(selectedRow("lst_Username"), c.selected);
         if (yes)
             QCOMPARE(window->focusWidget(), child("cmd_Add_Account"));
     }

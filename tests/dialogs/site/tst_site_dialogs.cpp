@@ -93,17 +93,17 @@ private slots:
         QTest::addColumn<QStringList>("typed");
         QTest::addColumn<QString>("how");
         QTest::addColumn<QStringList>("listed");
-        QTest::addColumn<int>("selected");
-        QTest::newRow("Enter makes the missing file")
-            << QByteArray() << QStringList{"Mail"} << "Enter" << QStringList{"Mail"} << 0;
-        QTest::newRow("found by name where it sorts")
-            << kSites << QStringList{"blueberry"} << "OK"
-            << QStringList{"Apple", "Banana", "blueberry", "Cherry"} << 2;
-        QTest::newRow("refused in another letter case, then corrected")
-            << kSites << QStringList{"APPLE", "Apricot"} << "OK"
-            << QStringList{"Apple", "Apricot", "Banana", "Cherry"} << 1;
+        auto row = [](const char* name, const QByteArray& sites, const QStringList& typed,
+                      const char* how, const QStringList& listed) {
+            QTest::newRow(name) << sites << typed << QString(how) << listed;
+        };
+        row("Enter makes the missing file", QByteArray(), {"Mail"}, "Enter", {"Mail"});
+        row("found by name where it sorts", kSites, {"blueberry"}, "OK",
+            {"Apple", "Banana", "blueberry", "Cherry"});
+        row("refused in another letter case, then corrected", kSites, {"APPLE", "Apricot"}, "OK",
+            {"Apple", "Apricot", "Banana", "Cherry"});
         for (const char* how : {"Cancel", "Esc", "close box"})
-            QTest::newRow(how) << kSites << QStringList{"Date"} << how << kFruit << -1;
+            row(how, kSites, {"Date"}, how, kFruit);
     }
 
     void add()
@@ -112,7 +112,7 @@ private slots:
         QFETCH(QStringList, typed);
         QFETCH(QString, how);
         QFETCH(QStringList, listed);
-        QFETCH(int, selected);
+        const int selected = listed.indexOf(typed.last()); // found by name
         if (!sites.isNull())
             write("SB-Sites.DaT", sites);
         start();
