@@ -68,12 +68,10 @@ void print(const char* what, const Timing& t, const Timing& read)
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 21;
 
-    sb::bench::BenchWindow bench(sb::bench::sizeFromArgs(argc, argv));
+    sb::bench::BenchProgram program(argc, argv, 21);
+    const int runs = program.runs;
+    sb::bench::BenchWindow& bench = program.bench;
     const auto accountsFile = sb::store::RecordFile::accounts(bench.path);
     sb::app::frmStashbook& window = bench.window;
     auto* siteList = window.findChild<QListWidget*>(QStringLiteral("lst_Site"));

@@ -7,94 +7,34 @@
 //
 //   bench_edit_accounts [sites] [accounts] [rounds]
 #include "app/data_store.h"
-#include "app/main_window.h"
-#include "bench_prompter.h"
+#include "bench_window.h"
 #include "dialogs/account/site_accounts.h"
-#include "dialogs/dialog_kit.h"
-#include "gen_data.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
-#include <QTemporaryDir>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
-#include <functional>
-#include <vector>
 
 namespace {
 
+using sb::bench::fail;
+using sb::bench::Timings;
 using sb::dialogs::account::Account;
 using sb::dialogs::account::SiteAccounts;
-
-// This thread's processor time, which other processes on the machine do
-// not inflate (the wall clock also counts waiting for the disk).
-double cpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
-}
-
-// Runs of one thing: wall clock and processor time.
-struct Samples
-{
-    std::vector<double> wall, cpu;
-    QElapsedTimer started;
-    double cpuStart = 0;
-
-    void start()
-    {
-        cpuStart = cpuMs();
-        started.start();
-    }
-    void stop()
-    {
-        wall.push_back(static_cast<double>(started.nsecsElapsed()) / 1e6);
-        cpu.push_back(cpuMs() - cpuStart);
-    }
-    void print(const char* what)
-    {
-        std::sort(wall.begin(), wall.end());
-        std::sort(cpu.begin(), cpu.end());
-        std::printf("  %-40s median %7.2f ms  best %7.2f ms  (cpu median %6.2f ms)\n", what,
-                    wall[wall.size() / 2], wall.front(), cpu[cpu.size() / 2]);
-    }
-};
-
-void fail(const char* what)
-{
-    std::fprintf(stderr, "bench_edit_accounts: %s\n", what);
-    std::exit(1);
-}
 
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    const int sites = argc > 1 ? std::atoi(argv[1]) : sb::bench::kLargeDataSet.sites;
-    const int accounts = argc > 2 ? std::atoi(argv[2]) : sb::bench::kLargeDataSet.accounts;
-    const int rounds = argc > 3 ? std::atoi(argv[3]) : 30;
+    const int accounts = sb::bench::sizeFromArgs(argc, argv).accounts;
 
-    QTemporaryDir dir;
-    const std::filesystem::path path = dir.path().toStdString();
-    sb::bench::writeDataSet(path, {sites, accounts});
-
-    sb::bench::BenchPrompter prompter;
-    sb::app::Environment env;
-    env.dataDir = path;
-    env.prompter = &prompter;
-    sb::app::frmStashbook window(env);
-    window.Start_Up();
-    QCoreApplication::processEvents();
+    sb::bench::BenchProgram program(argc, argv, 30);
+    const int rounds = program.runs;
+    sb::bench::BenchWindow& bench = program.bench;
+    const std::filesystem::path& path = bench.path;
+    sb::bench::BenchPrompter& prompter = bench.prompter;
+    sb::app::frmStashbook& window = bench.window;
     auto* siteList = window.findChild<QListWidget*>(QStringLiteral("lst_Site"));
     auto* users = window.findChild<QListWidget*>(QStringLiteral("lst_Username"));
     auto button = [&](const char* name) {
@@ -104,19 +44,17 @@ int main(int argc, char* argv[])
     std::printf("%d sites, %d accounts, %d rounds\n", rows, window.accountCount(), rounds);
 
     // The dialog's part: type, then time from the press of OK.
-    Samples* timing = nullptr;
+    Timings* timing = nullptr;
     auto typeAndOk = [&](const Account& typed) {
         return [&timing, typed](QDialog& d) {
-            d.findChild<QLineEdit*>(QStringLiteral("txt_Username"))->setText(typed.username);
-            d.findChild<QLineEdit*>(QStringLiteral("txt_Password"))->setText(typed.password);
-            d.findChild<QLineEdit*>(QStringLiteral("txt_Referral_URL"))->setText(typed.extraInfo);
-            timing->start();
-            sb::dialogs::okCancelButton(&d, "cmd_Add_Account_OK_or_Cancel", 0)->click();
-            return d.result();
+            sb::bench::fillBox(d, "txt_Username", typed.username);
+            sb::bench::fillBox(d, "txt_Password", typed.password);
+            sb::bench::fillBox(d, "txt_Referral_URL", typed.extraInfo);
+            return sb::bench::pressOk(d, "cmd_Add_Account_OK_or_Cancel", *timing);
         };
     };
 
-    Samples add, edit, remove;
+    Timings add, edit, remove;
     for (int i = 0; i < rounds; ++i) {
         const int site = static_cast<int>((i * 7919LL) % rows);
         siteList->setCurrentRow(site);
@@ -148,7 +86,7 @@ int main(int argc, char* argv[])
 
     // The steps on their own, on the same files.
     sb::app::DataStore store(path, prompter);
-    Samples check, append, rewrite, reload, select;
+    Timings check, append, rewrite, reload, select;
     for (int i = 0; i < rounds; ++i) {
         siteList->setCurrentRow(static_cast<int>((i * 7919LL) % rows));
         SiteAccounts accountsOfSite(store, siteList->currentItem()->text());
@@ -172,15 +110,15 @@ int main(int argc, char* argv[])
     }
 
     std::printf("From OK (Yes) to the view with site and row selected again:\n");
-    add.print("Add Account");
-    edit.print("Edit Account");
-    remove.print("Remove Account");
+    sb::bench::print("  ", 40, "Add Account", add);
+    sb::bench::print("  ", 40, "Edit Account", edit);
+    sb::bench::print("  ", 40, "Remove Account", remove);
     std::printf("Steps:\n");
-    check.print("check: one read of the accounts file");
-    append.print("append one record");
-    rewrite.print("rewrite the accounts file");
-    reload.print("reload (Load_Lists)");
-    select.print("select the site (reads both files)");
+    sb::bench::print("  ", 40, "check: one read of the accounts file", check);
+    sb::bench::print("  ", 40, "append one record", append);
+    sb::bench::print("  ", 40, "rewrite the accounts file", rewrite);
+    sb::bench::print("  ", 40, "reload (Load_Lists)", reload);
+    sb::bench::print("  ", 40, "select the site (reads both files)", select);
     std::printf("Add = check + append + reload + select; Edit = check + rewrite + reload + "
                 "select; Remove = rewrite + reload + select\n");
     return 0;

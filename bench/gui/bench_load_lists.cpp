@@ -1,15 +1,11 @@
 // Load_Lists on a large pair of record files: read both files, sort the site
 // names and fill the site list. Prints the median of several runs and the
 // share of each step.
-#include "app/main_window.h"
-#include "bench_prompter.h"
+#include "bench_window.h"
 #include "browse/site_list.h"
-#include "gen_data.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QListWidget>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
@@ -35,24 +31,13 @@ double medianMs(int runs, const std::function<void()>& work)
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    const int sites = argc > 1 ? std::atoi(argv[1]) : 10000;
-    const int accounts = argc > 2 ? std::atoi(argv[2]) : 100000;
-    constexpr int kRuns = 15;
-
-    QTemporaryDir dir;
-    sb::bench::writeDataSet(dir.path().toStdString(), {sites, accounts});
-    const auto sitesFile = sb::store::RecordFile::sites(dir.path().toStdString());
-    const auto accountsFile = sb::store::RecordFile::accounts(dir.path().toStdString());
-
-    sb::bench::BenchPrompter prompter;
-    sb::app::Environment env;
-    env.dataDir = dir.path().toStdString();
-    env.prompter = &prompter;
-    sb::app::frmStashbook window(env);
-    window.Start_Up();
+    const sb::bench::DataSetSize size = sb::bench::sizeFromArgs(argc, argv);
+    sb::bench::BenchProgram program(argc, argv, 15);
+    const int kRuns = program.runs;
+    sb::bench::BenchWindow& bench = program.bench;
+    const auto sitesFile = sb::store::RecordFile::sites(bench.path);
+    const auto accountsFile = sb::store::RecordFile::accounts(bench.path);
+    sb::app::frmStashbook& window = bench.window;
     auto* list = window.findChild<QListWidget*>(QStringLiteral("lst_Site"));
 
     sb::browse::SiteListing listing;
@@ -75,8 +60,8 @@ int main(int argc, char* argv[])
     });
     const double whole = medianMs(kRuns, [&] { window.Load_Lists(); });
 
-    std::printf("Load_Lists with %d sites and %d accounts (median of %d):\n", sites, accounts,
-                kRuns);
+    std::printf("Load_Lists with %d sites and %d accounts (median of %d):\n", size.sites,
+                size.accounts, kRuns);
     std::printf("  whole Load_Lists        %7.2f ms   (target < 50 ms)\n", whole);
     std::printf("    read + count + sort   %7.2f ms\n", read);
     std::printf("      of which sort       %7.2f ms\n", sort);

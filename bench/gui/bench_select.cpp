@@ -56,12 +56,10 @@ void print(const char* what, const Figures& f)
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    const int selections = argc > 3 ? std::atoi(argv[3]) : 200;
 
-    sb::bench::BenchWindow bench(sb::bench::sizeFromArgs(argc, argv));
+    sb::bench::BenchProgram program(argc, argv, 200);
+    const int selections = program.runs;
+    sb::bench::BenchWindow& bench = program.bench;
     QTemporaryDir& dir = bench.dir;
     const auto accountsFile = sb::store::RecordFile::accounts(bench.path);
     sb::app::frmStashbook& window = bench.window;

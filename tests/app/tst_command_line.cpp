@@ -49,42 +49,30 @@ private slots:
         QTest::addColumn<QString>("dataDir"); // relative to the temporary folder
         QTest::addColumn<QString>("says");    // a part of the text printed
 
-        const auto dir = QStringLiteral("--data-dir");
-        QTest::newRow("default: the working directory") << QStringList{} << Action::Run << "."
-                                                        << "";
-        QTest::newRow("relative folder") << QStringList{dir, "real"} << Action::Run << "real"
-                                         << "";
-        QTest::newRow("one folder, two spellings")
-            << QStringList{"--data-dir=./link/../real/"} << Action::Run << "real"
-            << "";
-        QTest::newRow("symbolic link: the folder it names")
-            << QStringList{dir, "link"} << Action::Run << "real"
-            << "";
-        QTest::newRow("missing folder") << QStringList{dir, "nowhere"} << Action::Refuse << ""
-                                        << "\"nowhere\": No such file or directory";
-        QTest::newRow("a file, not a folder") << QStringList{dir, "file"} << Action::Refuse << ""
-                                              << "\"file\": Not a directory";
-        QTest::newRow("a folder that cannot be entered")
-            << QStringList{dir, "locked"} << Action::Refuse << ""
-            << "\"locked\": Permission denied";
-        QTest::newRow("empty folder name") << QStringList{"--data-dir="} << Action::Refuse << ""
-                                           << "empty";
-        QTest::newRow("no folder after the option") << QStringList{dir} << Action::Refuse << ""
-                                                    << "Missing value after '--data-dir'";
-        QTest::newRow("unknown option")
-            << QStringList{"--bogus", dir, "real"} << Action::Refuse << ""
-            << "Unknown option 'bogus'";
-        QTest::newRow("stray argument") << QStringList{"real"} << Action::Refuse << ""
-                                        << "unexpected argument 'real'";
-        QTest::newRow("help") << QStringList{"--help"} << Action::Print << ""
-                              << "--data-dir <DIR>";
-        QTest::newRow("help before a bad folder")
-            << QStringList{"-h", dir, "nowhere"} << Action::Print << ""
-            << "--version";
-        QTest::newRow("version") << QStringList{"--version"} << Action::Print << ""
-                                 << "Stashbook " STASHBOOK_TEST_VERSION "\n";
-        QTest::newRow("version, short") << QStringList{"-v"} << Action::Print << ""
-                                        << "Stashbook " STASHBOOK_TEST_VERSION "\n";
+        auto row = [](const char* name, const QStringList& arguments, Action action,
+                      const char* dataDir, const char* says) {
+            QTest::newRow(name) << arguments << action << QString(dataDir) << QString(says);
+        };
+        const QString dir = "--data-dir";
+        row("default: the working directory", {}, Action::Run, ".", "");
+        row("relative folder", {dir, "real"}, Action::Run, "real", "");
+        row("one folder, two spellings", {"--data-dir=./link/../real/"}, Action::Run, "real", "");
+        row("symbolic link: the folder it names", {dir, "link"}, Action::Run, "real", "");
+        row("missing folder", {dir, "nowhere"}, Action::Refuse, "",
+            "\"nowhere\": No such file or directory");
+        row("a file, not a folder", {dir, "file"}, Action::Refuse, "", "\"file\": Not a directory");
+        row("a folder that cannot be entered", {dir, "locked"}, Action::Refuse, "",
+            "\"locked\": Permission denied");
+        row("empty folder name", {"--data-dir="}, Action::Refuse, "", "empty");
+        row("no folder after the option", {dir}, Action::Refuse, "",
+            "Missing value after '--data-dir'");
+        row("unknown option", {"--bogus", dir, "real"}, Action::Refuse, "",
+            "Unknown option 'bogus'");
+        row("stray argument", {"real"}, Action::Refuse, "", "unexpected argument 'real'");
+        row("help", {"--help"}, Action::Print, "", "--data-dir <DIR>");
+        row("help before a bad folder", {"-h", dir, "nowhere"}, Action::Print, "", "--version");
+        row("version", {"--version"}, Action::Print, "", "Stashbook " STASHBOOK_TEST_VERSION "\n");
+        row("version, short", {"-v"}, Action::Print, "", "Stashbook " STASHBOOK_TEST_VERSION "\n");
     }
 
     void read()

@@ -35,18 +35,7 @@ class TestBrowseWindow : public QObject, sb::test::WindowFixture
     }
 
     QString siteCaption() { return child("cmd_Site_Name")->text(); }
-    int siteRow(const QString& name)
-    {
-        return list("lst_Site")->row(list("lst_Site")->findItems(name, Qt::MatchExactly).value(0));
-    }
-    void selectSite(const QString& name) { list("lst_Site")->setCurrentRow(siteRow(name)); }
 
-    // The selected rows of the user-name, password and extra-info lists.
-    QList<int> accountSelection()
-    {
-        return {selectedRow("lst_Username"), selectedRow("lst_Password"),
-                selectedRow("lst_Referral_URL")};
-    }
     // Enabled states of Edit, Remove and the extra-info GO button.
     QList<bool> buttonStates()
     {
@@ -73,13 +62,14 @@ private slots:
             QDesktopServices::unsetUrlHandler(scheme);
     }
 
-    void selectSite()
+    void siteSelected()
     {
         sb::app::frmStashbook& w = start();
-        clickRow("lst_Site", siteRow("News"));
+        clickRow("lst_Site", rows("lst_Site").indexOf("News"));
         // A site listed as News finds NEWS, news and NeWs accounts in file
         // order; the last sites record, "news", names it and gives the address.
-        QCOMPARE(siteCaption(), "[SITE: news ]-[URL: news.example ]-[ACCOUNTS: 3/5 ]");
+        const QString caption = "[SITE: news ]-[URL: news.example ]-[ACCOUNTS: 3/5 ]";
+        QCOMPARE(siteCaption(), caption);
         QCOMPARE(w.siteUrl(), "news.example");
         QCOMPARE(rows("lst_Username"), (QStringList{"zed", "alice", "mike"}));
         QCOMPARE(rows("lst_Password"), (QStringList{"pw-z", "pw-a", "pw-m"}));
@@ -91,14 +81,19 @@ private slots:
         QCOMPARE(buttonStates(), kAllOff);
         QCOMPARE(accountSelection(), (QList<int>{-1, -1, -1}));
         QCOMPARE(w.focusWidget(), list("lst_Username"));
+        // Selecting again rebuilds the caption rather than adding to it.
+        selectSite("Mail");
+        selectSite("News");
+        QCOMPARE(siteCaption(), caption);
     }
 
-    // A site without accounts shows a placeholder row. The total is the
-    // count of the last reload: an account appended since is listed but
-    // counted only after reloading.
+    // A site without accounts shows a placeholder row. Each selection reads
+    // both files afresh: an account appended since is listed, but the total
+    // is the count of the last reload; a site whose sites record is gone
+    // keeps no address of the previous one.
     void placeholderRowAndCounts()
     {
-        start();
+        sb::app::frmStashbook& w = start();
         selectSite("Bank");
         QCOMPARE(rows("lst_Username"), QStringList{"-- NO --"});
         QCOMPARE(rows("lst_Password"), QStringList{"-- LISTED --"});
@@ -107,32 +102,15 @@ private slots:
         QVERIFY(child("cmd_Add_Account")->isEnabled());
 
         write("SB-Acnts.DaT", accounts_ + rec({"bank", "new", "pw", ""}));
-        selectSite("Mail");
-        selectSite("Bank");
-        QCOMPARE(rows("lst_Username"), QStringList{"new"});
-        QVERIFY(siteCaption().endsWith("[ACCOUNTS: 1/5 ]"));
-        QTest::mouseClick(child("cmd_Reload"), Qt::LeftButton);
-        selectSite("Bank");
-        QVERIFY(siteCaption().endsWith("[ACCOUNTS: 1/6 ]"));
-    }
-
-    // Selecting again rebuilds the caption rather than adding to it; a site
-    // whose sites record is gone keeps no address of the previous one.
-    void sameSiteTwice()
-    {
-        sb::app::frmStashbook& w = start();
-        selectSite("News");
-        const QString caption = siteCaption();
-        selectSite("Mail");
-        selectSite("News");
-        QCOMPARE(siteCaption(), caption);
-        QCOMPARE(rows("lst_Username").size(), 3);
-
         write("SB-Sites.DaT", rec({"Mail", "https://mail.example"}));
         selectSite("Mail");
         selectSite("Bank");
-        QCOMPARE(siteCaption(), "[SITE: Bank ]-[URL:  ]-[ACCOUNTS: 0/5 ]");
+        QCOMPARE(rows("lst_Username"), QStringList{"new"});
+        QCOMPARE(siteCaption(), "[SITE: Bank ]-[URL:  ]-[ACCOUNTS: 1/5 ]");
         QVERIFY(w.siteUrl().isEmpty());
+        click("cmd_Reload");
+        selectSite("Mail");
+        QVERIFY(siteCaption().endsWith("[ACCOUNTS: 2/6 ]"));
     }
 
     // A file that cannot be read is reported and nothing of it is shown: the
@@ -178,7 +156,7 @@ private slots:
         const bool sites = listName == "lst_Site";
         for (const QString site : {"Solo", "News"}) {
             if (sites)
-                QTest::mouseClick(child("cmd_Reload"), Qt::LeftButton);
+                click("cmd_Reload");
             else
                 selectSite(site);
             list(listName)->setFocus();
@@ -242,36 +220,6 @@ private slots:
         QTest::mouseRelease(l->viewport(), Qt::RightButton, {}, other);
     }
 
-    // Whichever list the user clicks or moves in, the three stay on one row.
-    void linkedSelection_data()
-    {
-        QTest::addColumn<QString>("source");
-        QTest::addColumn<bool>("keys");
-        for (const char* source : {"lst_Username", "lst_Password", "lst_Referral_URL"}) {
-            QTest::addRow("%s click", source) << source << false;
-            QTest::addRow("%s arrow keys", source) << source << true;
-        }
-    }
-
-    void linkedSelection()
-    {
-        QFETCH(QString, source);
-        QFETCH(bool, keys);
-        start();
-        selectSite("News");
-        clickRow(source, 0);
-        QCOMPARE(accountSelection(), (QList<int>{0, 0, 0}));
-        if (keys)
-            QTest::keyClick(list(source), Qt::Key_Down);
-        else
-            clickRow(source, 1);
-        QCOMPARE(accountSelection(), (QList<int>{1, 1, 1}));
-        QCOMPARE(buttonStates(), (QList<bool>{true, true, true}));
-        // Each list's current row follows too, so the keyboard goes on from it.
-        for (const char* l : {"lst_Username", "lst_Password", "lst_Referral_URL"})
-            QCOMPARE(list(l)->currentRow(), 1);
-    }
-
     // Edit, Remove and the extra-info GO after choosing account rows.
     void accountButtons_data()
     {
@@ -299,7 +247,11 @@ private slots:
         selectSite(site);
         for (int row : clicks)
             clickRow(listName, row);
+        // Whichever list is clicked, the three stay on one row, and each
+        // list's current row follows, so the keyboard goes on from it.
         QCOMPARE(accountSelection(), QList<int>(3, clicks.last()));
+        for (const char* l : {"lst_Username", "lst_Password", "lst_Referral_URL"})
+            QCOMPARE(list(l)->currentRow(), clicks.last());
         QCOMPARE(buttonStates(), buttons);
         // Selecting a site again puts the account buttons out of reach.
         selectSite(site == "News" ? "Mail" : "News");
@@ -329,7 +281,7 @@ private slots:
         selectSite("Go");
         clickRow("lst_Referral_URL", 0);
         for (const char* go : {"cmd_Go", "cmd_Go_Referral_URL", "cmd_Go", "cmd_Go_Referral_URL"})
-            QTest::mouseClick(child(go), Qt::LeftButton);
+            click(go);
         QCOMPARE(opened_, QList<QUrl>(4, opened));
         QCOMPARE(rows("lst_Referral_URL"), QStringList{text}); // shown as stored
     }

@@ -46,17 +46,7 @@ class TestCopyWindow : public QObject, sb::test::WindowFixture
         write("SB-Acnts.DaT", accounts_);
         WindowFixture::start();
     }
-    void selectSite(const QString& name)
-    {
-        list("lst_Site")->selectRow(rows("lst_Site").indexOf(name));
-    }
-    QList<int> accountSelection()
-    {
-        return {selectedRow("lst_Username"), selectedRow("lst_Password"),
-                selectedRow("lst_Referral_URL")};
-    }
     QAction* action(const QString& name) { return child<QAction>(name); }
-    bool menuEnabled(const QString& name) { return child<QMenu>(name)->menuAction()->isEnabled(); }
     static QString clipboardText() { return QGuiApplication::clipboard()->text(); }
 
 private slots:
@@ -79,47 +69,32 @@ private slots:
         QTest::addColumn<QString>("item");
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("secret");
-        QTest::newRow("user name") << "mnu_Copy_Username"
-                                   << "cy" << false;
-        QTest::newRow("password") << "mnu_Copy_Password"
-                                  << "pw-c" << true;
-        QTest::newRow("empty extra info") << "mnu_Copy_Referral_URL"
-                                          << "" << false;
-        QTest::newRow("row") << "mnu_Copy_Row"
-                             << "cy pw-c " << true;
-        QTest::newRow("user names") << "mnu_Copy_Column_Username"
-                                    << "ann\r\nbob\r\ncy\r\ndee\r\n"
-                                    << false;
-        QTest::newRow("passwords") << "mnu_Copy_Column_Password"
-                                   << "pw a\r\npw-b\r\npw-c\r\npw-d\r\n"
-                                   << true;
-        QTest::newRow("extra info") << "mnu_Copy_Column_Referral_URL"
-                                    << "x.example/a\r\nx.example/b\r\n\r\nx.example/d\r\n"
-                                    << false;
+        auto row = [](const char* name, const char* item, const QString& text, bool secret) {
+            QTest::newRow(name) << item << text << secret;
+        };
+        row("user name", "mnu_Copy_Username", "cy", false);
+        row("password", "mnu_Copy_Password", "pw-c", true);
+        row("empty extra info", "mnu_Copy_Referral_URL", "", false);
+        row("row", "mnu_Copy_Row", "cy pw-c ", true);
+        row("user names", "mnu_Copy_Column_Username", "ann\r\nbob\r\ncy\r\ndee\r\n", false);
+        row("passwords", "mnu_Copy_Column_Password", "pw a\r\npw-b\r\npw-c\r\npw-d\r\n", true);
+        row("extra info", "mnu_Copy_Column_Referral_URL",
+            "x.example/a\r\nx.example/b\r\n\r\nx.example/d\r\n", false);
         const QString newsWithout = "ann pw a\r\nbob pw-b\r\ncy pw-c\r\ndee pw-d\r\n";
         const QString newsWith =
             "ann pw a x.example/a\r\nbob pw-b x.example/b\r\ncy pw-c \r\ndee pw-d x.example/d\r\n";
-        QTest::newRow("site's accounts") << "mnu_Copy_All_Without" << newsWithout << true;
-        QTest::newRow("site's accounts, extra info") << "mnu_Copy_All_With" << newsWith << true;
-        QTest::newRow("selected site") << "mnu_Site_Copy_Selected"
-                                       << "News" << false;
-        QTest::newRow("site names") << "mnu_Site_Copy_All_Sites"
-                                    << "Bank\r\nMail\r\nNews\r\n"
-                                    << false;
+        row("site's accounts", "mnu_Copy_All_Without", newsWithout, true);
+        row("site's accounts, extra info", "mnu_Copy_All_With", newsWith, true);
+        row("selected site", "mnu_Site_Copy_Selected", "News", false);
+        row("site names", "mnu_Site_Copy_All_Sites", "Bank\r\nMail\r\nNews\r\n", false);
         const QString mailWithout = "-- no -- -- Listed --\r\nreal pw-r\r\n";
         const QString mailWith = "-- no -- -- Listed -- -- accounts --\r\nreal pw-r r.example\r\n";
-        QTest::newRow("all accounts")
-            << "mnu_Site_Copy_All_NoShow_Without" << mailWithout + newsWithout << true;
-        QTest::newRow("all accounts, extra info")
-            << "mnu_Site_Copy_All_NoShow_With" << mailWith + newsWith << true;
-        QTest::newRow("all accounts by site")
-            << "mnu_Site_Copy_All_Show_Without"
-            << "Bank\r\n\r\nMail\r\n" + mailWithout + "\r\nNews\r\n" + newsWithout + "\r\n"
-            << true;
-        QTest::newRow("all accounts by site, extra info")
-            << "mnu_Site_Copy_All_Show_With"
-            << "Bank\r\n\r\nMail\r\n" + mailWith + "\r\nNews\r\n" + newsWith + "\r\n"
-            << true;
+        row("all accounts", "mnu_Site_Copy_All_NoShow_Without", mailWithout + newsWithout, true);
+        row("all accounts, extra info", "mnu_Site_Copy_All_NoShow_With", mailWith + newsWith, true);
+        row("all accounts by site", "mnu_Site_Copy_All_Show_Without",
+            "Bank\r\n\r\nMail\r\n" + mailWithout + "\r\nNews\r\n" + newsWithout + "\r\n", true);
+        row("all accounts by site, extra info", "mnu_Site_Copy_All_Show_With",
+            "Bank\r\n\r\nMail\r\n" + mailWith + "\r\nNews\r\n" + newsWith + "\r\n", true);
     }
 
     void commands()
@@ -148,14 +123,12 @@ private slots:
         QTest::addColumn<QString>("listName");
         QTest::addColumn<int>("row");
         QTest::addColumn<QString>("text");
-        QTest::newRow("fourth password") << "News"
-                                         << "lst_Password" << 3 << "pw-d";
-        QTest::newRow("third user name") << "News"
-                                         << "lst_Username" << 2 << "cy";
-        QTest::newRow("first extra info") << "News"
-                                          << "lst_Referral_URL" << 0 << "x.example/a";
-        QTest::newRow("placeholder") << "Bank"
-                                     << "lst_Password" << 0 << "-- LISTED --";
+        auto row = [](const char* name, const char* site, const char* list, int row,
+                      const char* text) { QTest::newRow(name) << site << list << row << text; };
+        row("fourth password", "News", "lst_Password", 3, "pw-d");
+        row("third user name", "News", "lst_Username", 2, "cy");
+        row("first extra info", "News", "lst_Referral_URL", 0, "x.example/a");
+        row("placeholder", "Bank", "lst_Password", 0, "-- LISTED --");
     }
 
     void doubleClick()
@@ -176,51 +149,59 @@ private slots:
         QCOMPARE(accountSelection(), QList<int>(3, row));
     }
 
-    // The account menu: none while the lists are empty; the single-row
-    // items need a selected real account, the column and listing submenus
-    // any real account. Whatever row the pointer is over, the commands act
-    // on the selected row, and the list is left ready for the next click.
-    void accountMenu_data()
+    // No menu on an account list without rows. The single-row items need a
+    // selected real account, the column and listing submenus any real
+    // account; the site menu opens on any list, its first item needs a
+    // selected site. Whatever row the pointer is over, the commands act on
+    // the selected row, and the list is left ready for the next click.
+    void menus_data()
     {
-        QTest::addColumn<QString>("site"); // empty: none selected
-        QTest::addColumn<int>("selected");
         QTest::addColumn<QString>("listName");
+        QTest::addColumn<QString>("site"); // empty: none selected; null: no files at all
+        QTest::addColumn<int>("selected");
         QTest::addColumn<bool>("menuKey"); // the keyboard's menu key, not the mouse
-        QTest::addColumn<bool>("shown");
-        QTest::addColumn<bool>("singleRow");
-        QTest::addColumn<bool>("wholeLists");
+        // The items enabled; empty: no menu; {""}: a menu with none enabled.
+        QTest::addColumn<QStringList>("enabled");
+        auto row = [](const char* name, const char* list, const QString& site, int selected,
+                      const QStringList& enabled, bool menuKey = false) {
+            QTest::newRow(name) << list << site << selected << menuKey << enabled;
+        };
+        const QStringList none{""}, whole{"mnu_Copy_Column", "mnu_Copy_All"},
+            all = QStringList{"mnu_Copy_Username", "mnu_Copy_Password", "mnu_Copy_Referral_URL",
+                              "mnu_Copy_Row"} +
+                  whole,
+            lists{"mnu_Site_Copy_All_Sites", "mnu_Site_Copy_All_Accounts"};
         for (const char* l : {"lst_Username", "lst_Password", "lst_Referral_URL"})
-            QTest::addRow("no site, %s", l) << "" << -1 << l << false << false << false << false;
-        QTest::newRow("placeholder")
-            << "Bank" << -1 << "lst_Password" << false << true << false << false;
-        QTest::newRow("placeholder selected")
-            << "Bank" << 0 << "lst_Referral_URL" << false << true << false << false;
-        QTest::newRow("spelled like the placeholder")
-            << "Mail" << 1 << "lst_Username" << false << true << false << false;
-        QTest::newRow("no row selected")
-            << "News" << -1 << "lst_Password" << false << true << false << true;
-        QTest::newRow("row selected")
-            << "News" << 1 << "lst_Password" << false << true << true << true;
-        QTest::newRow("menu key") << "News" << 2 << "lst_Referral_URL" << true << true << true
-                                  << true;
+            QTest::addRow("no site, %s", l) << l << "" << -1 << false << QStringList();
+        row("placeholder", "lst_Password", "Bank", -1, none);
+        row("placeholder selected", "lst_Referral_URL", "Bank", 0, none);
+        row("spelled like the placeholder", "lst_Username", "Mail", 1, none);
+        row("no row selected", "lst_Password", "News", -1, whole);
+        row("row selected", "lst_Password", "News", 1, all);
+        row("menu key", "lst_Referral_URL", "News", 2, all, true);
+        row("empty site list", "lst_Site", QString(), -1, lists);
+        row("no site selected", "lst_Site", "", -1, lists);
+        row("site selected", "lst_Site", "Mail", -1, QStringList{"mnu_Site_Copy_Selected"} + lists);
     }
 
-    void accountMenu()
+    void menus()
     {
+        QFETCH(QString, listName);
         QFETCH(QString, site);
         QFETCH(int, selected);
-        QFETCH(QString, listName);
         QFETCH(bool, menuKey);
-        QFETCH(bool, shown);
-        QFETCH(bool, singleRow);
-        QFETCH(bool, wholeLists);
-        start();
+        QFETCH(QStringList, enabled);
+        if (site.isNull())
+            WindowFixture::start();
+        else
+            start();
         if (!site.isEmpty())
             selectSite(site);
         if (selected >= 0)
             clickRow(listName, selected);
+        const int before = selectedRow(listName);
         sb::browse::SelectionList* l = list(listName);
-        const int other = selected == 0 ? 1 : 0; // a row not selected
+        const int other = before == 0 ? 1 : 0; // a row not selected
         const QPoint pointer =
             l->count() > 1 ? l->visualItemRect(l->item(other)).center() : QPoint(5, 5);
         if (menuKey) {
@@ -232,20 +213,19 @@ private slots:
             QTest::mousePress(l->viewport(), Qt::RightButton, {}, pointer);
         }
 
-        auto* menu = child<QMenu>("mnu_Account_Copy");
-        QCOMPARE(QApplication::activePopupWidget() == menu, shown);
-        if (!shown)
+        auto* menu = child<QMenu>(listName == "lst_Site" ? "mnu_Copy_Site" : "mnu_Account_Copy");
+        QCOMPARE(QApplication::activePopupWidget() == menu, !enabled.isEmpty());
+        if (enabled.isEmpty())
             return;
         if (!menuKey)
             QCOMPARE(menu->pos(), l->viewport()->mapToGlobal(pointer));
-        for (const char* a :
-             {"mnu_Copy_Username", "mnu_Copy_Password", "mnu_Copy_Referral_URL", "mnu_Copy_Row"})
-            QCOMPARE(action(a)->isEnabled(), singleRow);
-        QCOMPARE(menuEnabled("mnu_Copy_Column"), wholeLists);
-        QCOMPARE(menuEnabled("mnu_Copy_All"), wholeLists);
-        QVERIFY(action("mnu_Hyphen1")->isSeparator());
-
-        if (singleRow) {
+        QStringList on;
+        for (const QAction* a : menu->actions()) {
+            if (a->isEnabled() && !a->isSeparator())
+                on << (a->menu() ? a->menu()->objectName() : a->objectName());
+        }
+        QCOMPARE(on, enabled.filter("mnu"));
+        if (enabled.contains("mnu_Copy_Username")) {
             action("mnu_Copy_Username")->trigger();
             QCOMPARE(clipboardText(), rows("lst_Username")[selected]);
         }
@@ -254,49 +234,16 @@ private slots:
             QTest::mouseRelease(l->viewport(), Qt::RightButton, {}, pointer);
         QVERIFY(ListState::idle(l));
         QTest::mouseMove(l->viewport(), pointer);
-        QCOMPARE(accountSelection(), QList<int>(3, selected));
+        QCOMPARE(selectedRow(listName), before);
+        if (listName != "lst_Site")
+            QCOMPARE(accountSelection(), QList<int>(3, before));
         // The next left click selects its row as usual.
         if (l->count() > 1) {
             clickRow(listName, other);
-            QCOMPARE(accountSelection(), QList<int>(3, other));
+            QCOMPARE(selectedRow(listName), other);
         }
-    }
-
-    // The site menu opens whatever the list holds; only its first item
-    // needs a selected site.
-    void siteMenu_data()
-    {
-        QTest::addColumn<bool>("files");
-        QTest::addColumn<QString>("site");
-        QTest::newRow("empty site list") << false << "";
-        QTest::newRow("no site selected") << true << "";
-        QTest::newRow("site selected") << true << "Mail";
-    }
-
-    void siteMenu()
-    {
-        QFETCH(bool, files);
-        QFETCH(QString, site);
-        if (files)
-            start();
-        else
-            WindowFixture::start();
-        if (!site.isEmpty())
-            selectSite(site);
-        sb::browse::SelectionList* l = list("lst_Site");
-        const QPoint pointer(5, 5);
-        QTest::mousePress(l->viewport(), Qt::RightButton, {}, pointer);
-        auto* menu = child<QMenu>("mnu_Copy_Site");
-        QCOMPARE(QApplication::activePopupWidget(), menu);
-        QCOMPARE(menu->pos(), l->viewport()->mapToGlobal(pointer));
-        QCOMPARE(action("mnu_Site_Copy_Selected")->isEnabled(), !site.isEmpty());
-        QVERIFY(action("mnu_Site_Copy_All_Sites")->isEnabled());
-        QVERIFY(menuEnabled("mnu_Site_Copy_All_Accounts"));
-        menu->close();
-        QTest::mouseRelease(l->viewport(), Qt::RightButton, {}, pointer);
-        QCOMPARE(selectedRow("lst_Site"), rows("lst_Site").indexOf(site));
         // An empty list gives empty texts, placed all the same.
-        if (!files) {
+        if (l->count() == 0) {
             for (const char* a : {"mnu_Site_Copy_All_Sites", "mnu_Site_Copy_All_Show_With"}) {
                 QGuiApplication::clipboard()->setText("before");
                 action(a)->trigger();

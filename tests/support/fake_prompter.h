@@ -35,6 +35,15 @@ struct FakePrompter final : common::Prompter
         return onDialog ? onDialog(dialog) : int(QDialog::Rejected);
     }
     bool exiting() const override { return false; }
+
+    // Title and text of every box, in order.
+    QStringList boxes() const
+    {
+        QStringList out;
+        for (int i = 0; i < titles.size(); ++i)
+            out << titles[i] << texts[i];
+        return out;
+    }
 };
 
 } // namespace sb::test

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 
 namespace sb::test {
@@ -54,6 +55,28 @@ struct WindowFixture
 
     QStringList rows(const QString& name) { return list(name)->rows(); }
     int selectedRow(const QString& name) { return list(name)->selectedRow(); }
+
+    void click(const QString& button) { QTest::mouseClick(child(button), Qt::LeftButton); }
+    // Clicks `button`; the dialog it opens is handed to `drive`, and closes
+    // with what drive did to it.
+    void clickAndDrive(const QString& button, const std::function<void(QDialog&)>& drive)
+    {
+        notifier.onDialog = [drive](QDialog& d) {
+            drive(d);
+            return d.result();
+        };
+        click(button);
+    }
+    void selectSite(const QString& name)
+    {
+        list("lst_Site")->selectRow(rows("lst_Site").indexOf(name));
+    }
+    // The selected rows of the user-name, password and extra-info lists.
+    QList<int> accountSelection()
+    {
+        return {selectedRow("lst_Username"), selectedRow("lst_Password"),
+                selectedRow("lst_Referral_URL")};
+    }
 
     void clickRow(const QString& name, int row, Qt::KeyboardModifiers mods = {})
     {

@@ -1,10 +1,10 @@
 // Adding, editing and removing accounts from the main window, with the real
-// dialogs typed into offscreen.
+// dialogs typed into offscreen. The rules have no test of their own: every
+// one of them is pinned here, on what the file holds afterwards.
 #include "dialogs/account/account_rules.h"
-#include "dialogs/dialog_kit.h"
+#include "support/dialog_driver.h"
 #include "support/window_fixture.h"
 
-#include <QLineEdit>
 #include <QtTest>
 
 using namespace sb::dialogs::account;
@@ -27,78 +27,64 @@ const QByteArray kAccounts = kZed + kMailAlice + kAlice + kMike;
 // empty one clears it) and presses Enter; no attempt left: Cancel.
 using Attempts = QList<QStringList>;
 
+struct Case
+{
+    QByteArray accounts = kAccounts; // null: no accounts file
+    QString site = "News";
+    int row = -1; // the account selected before
+    Attempts attempts{};
+    QStringList boxes{};     // title and text of every box shown
+    QStringList refusedAt{}; // the focused box after each refused OK
+    QByteArray after{};      // the accounts file afterwards; null: unchanged
+    int selected = -1;       // the account selected afterwards
+    QStringList listed{};    // the user names listed afterwards (removals)
+};
+
 } // namespace
 
 class TestAccountEditing : public QObject, sb::test::WindowFixture
 {
     Q_OBJECT
 
-    // What the dialog showed while it was driven.
-    struct Seen
-    {
-        bool opened = false;
-        QString firstFocus;  // the box with the focus as it opened, if its text was selected
-        QStringList old;     // the old-value column of the Edit dialog
-        QStringList refused; // after each refused OK: the box with the focus, text selected
-    } seen_;
-
-    QString focusedBox(QDialog& d)
-    {
-        auto* box = qobject_cast<QLineEdit*>(d.focusWidget());
-        return box && box->selectedText() == box->text() ? box->objectName() : QString("?");
-    }
+    bool opened_ = false;
+    QString firstFocus_;  // the focused box as the dialog opened
+    QStringList old_;     // the old-value column of the Edit dialog
+    QStringList refused_; // the focused box after each refused OK
 
     int drive(QDialog& d, const Attempts& attempts, const std::function<void()>& beforeOk = {})
     {
-        seen_.opened = true;
-        d.show();
-        QApplication::setActiveWindow(&d);
-        if (!QTest::qWaitForWindowActive(&d))
-            qWarning("dialog not active");
-        seen_.firstFocus = focusedBox(d);
+        using namespace sb::test;
+        opened_ = true;
+        showActive(d);
+        firstFocus_ = focusedBox(d);
         for (const char* b : kBoxes) {
             if (auto* old = d.findChild<QLineEdit*>(QString(b) + "_Old"))
-                seen_.old << old->text();
+                old_ << old->text();
         }
         for (const QStringList& typed : attempts) {
             for (int i = 0; i < 3; ++i) {
-                if (typed.value(i).isNull())
-                    continue;
-                auto* box = d.findChild<QLineEdit*>(kBoxes[i]);
-                box->setFocus(Qt::TabFocusReason); // selects the text: typing replaces it
-                if (typed[i].isEmpty())
-                    QTest::keyClick(box, Qt::Key_Delete);
-                QTest::keyClicks(box, typed[i]);
+                if (!typed.value(i).isNull())
+                    typeOver(box(d, kBoxes[i]), typed[i]);
             }
             if (beforeOk)
                 beforeOk();
-            QTest::keyClick(d.focusWidget(), Qt::Key_Return);
+            closeDialog(d, "Enter", "");
             if (!d.isVisible())
                 return d.result();
-            seen_.refused << focusedBox(d);
+            refused_ << focusedBox(d);
         }
-        QTest::mouseClick(sb::dialogs::okCancelButton(&d, "cmd_Add_Account_OK_or_Cancel", 1),
-                          Qt::LeftButton);
+        closeDialog(d, "Cancel", "cmd_Add_Account_OK_or_Cancel");
         return d.result();
     }
 
-    sb::app::frmStashbook& start(const QByteArray& accounts, const QString& site, int row)
+    void start(const QByteArray& accounts, const QString& site, int row)
     {
         write("SB-Sites.DaT", kSites);
         if (!accounts.isNull())
             write("SB-Acnts.DaT", accounts);
-        sb::app::frmStashbook& w = WindowFixture::start();
-        list("lst_Site")->setCurrentRow(rows("lst_Site").indexOf(site));
+        WindowFixture::start();
+        selectSite(site);
         list("lst_Username")->selectRow(row);
-        return w;
-    }
-    // Title and text of every box shown.
-    QStringList shownBoxes()
-    {
-        QStringList out;
-        for (int i = 0; i < notifier.titles.size(); ++i)
-            out << notifier.titles[i] << notifier.texts[i];
-        return out;
     }
     QByteArray accountsFile() { return sb::test::readFile(dir->path(), "SB-Acnts.DaT"); }
     QStringList selectedAccount()
@@ -109,150 +95,138 @@ class TestAccountEditing : public QObject, sb::test::WindowFixture
         return out;
     }
 
+    // Runs the dialog of `button` on the case of the current row.
+    void edit(const QString& button)
+    {
+        QFETCH(Case, c);
+        start(c.accounts, c.site, c.row);
+        const QStringList stored = selectedAccount(), before = rows("lst_Username");
+        notifier.onDialog = [&](QDialog& d) { return drive(d, c.attempts); };
+        click(button);
+
+        const bool add = button == "cmd_Add_Account", written = !c.after.isNull();
+        QCOMPARE(firstFocus_, "txt_Username");
+        QCOMPARE(old_, add ? QStringList() : stored);
+        QCOMPARE(refused_, c.refusedAt);
+        QCOMPARE(notifier.boxes(), c.boxes);
+        QCOMPARE(accountsFile(), written ? c.after : c.accounts);
+        QCOMPARE(rows("lst_Site").value(selectedRow("lst_Site")), c.site);
+        QCOMPARE(selectedRow("lst_Username"), c.selected);
+        if (!written) {
+            QCOMPARE(rows("lst_Username"), before);
+            return;
+        }
+        // The row selected shows the values typed, read afresh.
+        QStringList typed = add ? QStringList(3, "") : stored;
+        for (const QStringList& attempt : c.attempts) {
+            for (int i = 0; i < 3; ++i)
+                typed[i] = attempt.value(i).isNull() ? typed[i] : attempt[i];
+        }
+        QCOMPARE(selectedAccount(), typed);
+        QVERIFY(child("cmd_Edit_Account")->isEnabled());
+        if (add)
+            QCOMPARE(window->focusWidget(), child("cmd_Add_Account"));
+    }
+
 private slots:
     void init()
     {
         fresh();
-        seen_ = {};
+        opened_ = false;
+        firstFocus_.clear();
+        old_.clear();
+        refused_.clear();
     }
     void cleanup() { window.reset(); }
 
+    // The new account is selected by its name; a refused one keeps the
+    // dialog open on the box at fault.
     void addAccount_data()
     {
-        QTest::addColumn<QByteArray>("accounts"); // null: no accounts file
-        QTest::addColumn<QString>("site");
-        QTest::addColumn<int>("row"); // selected before
-        QTest::addColumn<Attempts>("attempts");
-        QTest::addColumn<QStringList>("boxes");     // every box shown, in order
-        QTest::addColumn<QStringList>("refusedAt"); // focus after each refusal
-        QTest::addColumn<QByteArray>("appended");
-        QTest::addColumn<int>("selected"); // after the dialog closed
-
-        const QString invalid = kInvalidCharacterTitle;
-        QTest::newRow("same name in other letter case refused, then corrected")
-            << kAccounts << "News" << 1 << Attempts{{"ALICE", "other"}, {"alice2"}}
-            << QStringList{kDuplicateTitle, duplicateText("ALICE")} << QStringList{"txt_Username"}
-            << rec({"News", "alice2", "other", ""}) << 3;
-        QTest::newRow("same name at another site")
-            << kAccounts << "Mail" << -1 << Attempts{{"zed", "p", "e"}} << QStringList()
-            << QStringList() << rec({"Mail", "zed", "p", "e"}) << 1;
-        QTest::newRow("leading and trailing blanks count")
-            << kAccounts << "News" << 0 << Attempts{{" alice "}} << QStringList() << QStringList()
-            << rec({"News", " alice ", "", ""}) << 3;
-        QTest::newRow("placeholder site")
-            << kAccounts << "Bank" << 0 << Attempts{{"new", "p"}} << QStringList() << QStringList()
-            << rec({"Bank", "new", "p", ""}) << 0;
-        QTest::newRow("no accounts file")
-            << QByteArray() << "Bank" << -1 << Attempts{{"new"}} << QStringList() << QStringList()
-            << rec({"Bank", "new", "", ""}) << 0;
-        QTest::newRow("double quote refused")
-            << kAccounts << "News" << 2 << Attempts{{"bob", "pa\"ss"}, {"bob", "pass", "x\""}}
-            << QStringList{invalid, invalidCharacterText(1), invalid, invalidCharacterText(2)}
-            << QStringList{"txt_Password", "txt_Referral_URL"} << QByteArray() << 2;
-        QTest::newRow("cancel keeps the row")
-            << kAccounts << "News" << 1 << Attempts() << QStringList() << QStringList()
-            << QByteArray() << 1;
-        QTest::newRow("cancel on placeholder")
-            << kAccounts << "Bank" << -1 << Attempts() << QStringList() << QStringList()
-            << QByteArray() << -1;
+        QTest::addColumn<Case>("c");
+        auto row = [](const char* name, const Case& c) { QTest::newRow(name) << c; };
+        row("same name in other letter case refused, then corrected",
+            {.row = 1,
+             .attempts = {{"ALICE", "other"}, {"alice2"}},
+             .boxes = {kDuplicateTitle, duplicateText("ALICE")},
+             .refusedAt = {"txt_Username"},
+             .after = kAccounts + rec({"News", "alice2", "other", ""}),
+             .selected = 3});
+        row("same name at another site", {.site = "Mail",
+                                          .attempts = {{"zed", "p", "e"}},
+                                          .after = kAccounts + rec({"Mail", "zed", "p", "e"}),
+                                          .selected = 1});
+        row("leading and trailing blanks count",
+            {.row = 0,
+             .attempts = {{" alice "}},
+             .after = kAccounts + rec({"News", " alice ", "", ""}),
+             .selected = 3});
+        row("no accounts file: the placeholder row gives way",
+            {.accounts = QByteArray(),
+             .site = "Bank",
+             .row = 0,
+             .attempts = {{"new"}},
+             .after = rec({"Bank", "new", "", ""}),
+             .selected = 0});
+        row("double quote refused", {.row = 2,
+                                     .attempts = {{"bob", "pa\"ss"}, {"bob", "pass", "x\""}},
+                                     .boxes = {kInvalidCharacterTitle, invalidCharacterText(1),
+                                               kInvalidCharacterTitle, invalidCharacterText(2)},
+                                     .refusedAt = {"txt_Password", "txt_Referral_URL"},
+                                     .selected = 2});
+        row("cancel keeps the row", {.row = 1, .selected = 1});
+        row("cancel on placeholder", {.site = "Bank"});
     }
+    void addAccount() { edit("cmd_Add_Account"); }
 
-    void addAccount()
-    {
-        QFETCH(QByteArray, accounts);
-        QFETCH(QString, site);
-        QFETCH(int, row);
-        QFETCH(Attempts, attempts);
-        QFETCH(QStringList, boxes);
-        QFETCH(QStringList, refusedAt);
-        QFETCH(QByteArray, appended);
-        QFETCH(int, selected);
-        sb::app::frmStashbook& w = start(accounts, site, row);
-        const QStringList before = rows("lst_Username");
-        notifier.onDialog = [&](QDialog& d) { return drive(d, attempts); };
-        QTest::mouseClick(child("cmd_Add_Account"), Qt::LeftButton);
-
-        QCOMPARE(seen_.firstFocus, "txt_Username");
-        QCOMPARE(seen_.refused, refusedAt);
-        QCOMPARE(shownBoxes(), boxes);
-        QCOMPARE(accountsFile(), accounts + appended);
-        QCOMPARE(rows("lst_Site")[list("lst_Site")->selectedRow()], site);
-        QCOMPARE(selectedRow("lst_Username"), selected);
-        if (appended.isEmpty()) {
-            QCOMPARE(rows("lst_Username"), before);
-        } else {
-            // The new account, found by name, is the site's last row.
-            QCOMPARE(selected, rows("lst_Username").size() - 1);
-            QCOMPARE(w.focusWidget(), child("cmd_Add_Account"));
-            QVERIFY(child("cmd_Edit_Account")->isEnabled());
-        }
-    }
-
+    // The same row is selected again, whatever the edit changed.
     void editAccount_data()
     {
-        QTest::addColumn<QByteArray>("accounts");
-        QTest::addColumn<QString>("site");
-        QTest::addColumn<int>("row");
-        QTest::addColumn<Attempts>("attempts");
-        QTest::addColumn<QStringList>("boxes");
-        QTest::addColumn<QByteArray>("after"); // the accounts file
-
-        const QStringList none;
-        const QString keep; // a null entry leaves its box as it is
-        QTest::newRow("password and extra info keep the position")
-            << kAccounts << "News" << 1 << Attempts{{keep, "new-pw", ""}} << none
-            << kZed + kMailAlice + rec({"News", "alice", "new-pw", ""}) + kMike;
-        QTest::newRow("letter case only")
-            << kAccounts << "News" << 0 << Attempts{{"ZED"}} << none
-            << rec({"News", "ZED", "pw-z", "x-z"}) + kMailAlice + kAlice + kMike;
-        QTest::newRow("name of another account of the site refused")
-            << kAccounts << "News" << 2 << Attempts{{"ALICE"}}
-            << QStringList{kRenameTitle, renameText("ALICE")} << kAccounts;
-        QTest::newRow("name found at another site only")
-            << kAccounts << "Mail" << 0 << Attempts{{"zed"}} << none
-            << kZed + rec({"Mail", "zed", "pw-ma", ""}) + kAlice + kMike;
-        QTest::newRow("no change writes the site as listed")
-            << kAccounts << "News" << 0 << Attempts{{}} << none
-            << rec({"News", "zed", "pw-z", "x-z"}) + kMailAlice + kAlice + kMike;
-        QTest::newRow("every record of the name replaced where it stands")
-            << rec({"News", "bob", "1", "a"}) + kMailAlice + rec({"NEWS", "BOB", "2", "b"})
-            << "News" << 0 << Attempts{{"Rob", "9"}} << none
-            << rec({"News", "Rob", "9", "a"}) + kMailAlice + rec({"News", "Rob", "9", "a"});
-        QTest::newRow("double quote refused")
-            << kAccounts << "News" << 1 << Attempts{{"al\"ice"}}
-            << QStringList{kInvalidCharacterTitle, invalidCharacterText(0)} << kAccounts;
-        QTest::newRow("cancel") << kAccounts << "News" << 2 << Attempts() << none << kAccounts;
+        QTest::addColumn<Case>("c");
+        auto row = [](const char* name, const Case& c) { QTest::newRow(name) << c; };
+        const QString keep; // leaves its box as it is
+        row("password and extra info keep the position",
+            {.row = 1,
+             .attempts = {{keep, "new-pw", ""}},
+             .after = kZed + kMailAlice + rec({"News", "alice", "new-pw", ""}) + kMike,
+             .selected = 1});
+        row("letter case only",
+            {.row = 0,
+             .attempts = {{"ZED"}},
+             .after = rec({"News", "ZED", "pw-z", "x-z"}) + kMailAlice + kAlice + kMike,
+             .selected = 0});
+        row("name of another account of the site refused",
+            {.row = 2,
+             .attempts = {{"ALICE"}},
+             .boxes = {kRenameTitle, renameText("ALICE")},
+             .refusedAt = {"txt_Username"},
+             .selected = 2});
+        row("name found at another site only",
+            {.site = "Mail",
+             .row = 0,
+             .attempts = {{"zed"}},
+             .after = kZed + rec({"Mail", "zed", "pw-ma", ""}) + kAlice + kMike,
+             .selected = 0});
+        row("no change writes the site as listed",
+            {.row = 0,
+             .attempts = {{}},
+             .after = rec({"News", "zed", "pw-z", "x-z"}) + kMailAlice + kAlice + kMike,
+             .selected = 0});
+        row("every record of the name replaced where it stands",
+            {.accounts =
+                 rec({"News", "bob", "1", "a"}) + kMailAlice + rec({"NEWS", "BOB", "2", "b"}),
+             .row = 0,
+             .attempts = {{"Rob", "9"}},
+             .after = rec({"News", "Rob", "9", "a"}) + kMailAlice + rec({"News", "Rob", "9", "a"}),
+             .selected = 0});
+        row("double quote refused", {.row = 1,
+                                     .attempts = {{"al\"ice"}},
+                                     .boxes = {kInvalidCharacterTitle, invalidCharacterText(0)},
+                                     .refusedAt = {"txt_Username"},
+                                     .selected = 1});
+        row("cancel", {.row = 2, .selected = 2});
     }
-
-    void editAccount()
-    {
-        QFETCH(QByteArray, accounts);
-        QFETCH(QString, site);
-        QFETCH(int, row);
-        QFETCH(Attempts, attempts);
-        QFETCH(QStringList, boxes);
-        QFETCH(QByteArray, after);
-        start(accounts, site, row);
-        const QStringList stored = selectedAccount();
-        notifier.onDialog = [&](QDialog& d) { return drive(d, attempts); };
-        QTest::mouseClick(child("cmd_Edit_Account"), Qt::LeftButton);
-
-        QCOMPARE(seen_.old, stored);
-        QCOMPARE(seen_.firstFocus, "txt_Username");
-        QCOMPARE(seen_.refused, QStringList(boxes.size() / 2, "txt_Username"));
-        QCOMPARE(shownBoxes(), boxes);
-        QCOMPARE(accountsFile(), after);
-        QCOMPARE(selectedRow("lst_Username"), row);
-        // The same row, read afresh, shows what the file holds now.
-        QStringList expected = stored;
-        if (!attempts.isEmpty() && boxes.isEmpty()) {
-            for (int i = 0; i < 3; ++i) {
-                if (!attempts.last().value(i).isNull())
-                    expected[i] = attempts.last()[i];
-            }
-        }
-        QCOMPARE(selectedAccount(), expected);
-    }
+    void editAccount() { edit("cmd_Edit_Account"); }
 
     // The account vanished from the file (another program, or a restored
     // backup) before the dialog opened or while it was open: no dialog, or
@@ -261,10 +235,11 @@ private slots:
     {
         QTest::addColumn<bool>("whileOpen");
         QTest::addColumn<QByteArray>("changed"); // null: the file is gone
-        QTest::newRow("before opening") << false << kZed + kMailAlice + kMike;
-        QTest::newRow("no file before opening") << false << QByteArray();
-        QTest::newRow("at OK") << true << kZed + kMailAlice + kMike;
-        QTest::newRow("no file at OK") << true << QByteArray();
+        for (const bool whileOpen : {false, true}) {
+            const char* when = whileOpen ? "at OK" : "before opening";
+            QTest::addRow("%s", when) << whileOpen << kZed + kMailAlice + kMike;
+            QTest::addRow("no file %s", when) << whileOpen << QByteArray();
+        }
     }
 
     void accountNotFound()
@@ -281,62 +256,55 @@ private slots:
         if (!whileOpen)
             change();
         notifier.onDialog = [&](QDialog& d) { return drive(d, {{"ann", "p"}}, change); };
-        QTest::mouseClick(child("cmd_Edit_Account"), Qt::LeftButton);
+        click("cmd_Edit_Account");
 
-        QCOMPARE(seen_.opened, whileOpen);
-        QCOMPARE(notifier.titles, QStringList{kNotFoundTitle});
-        QCOMPARE(notifier.texts, QStringList{notFoundText("alice")});
+        QCOMPARE(opened_, whileOpen);
+        QCOMPARE(notifier.boxes(), (QStringList{kNotFoundTitle, notFoundText("alice")}));
         QCOMPARE(accountsFile(), changed);
         QCOMPARE(rows("lst_Username"),
                  changed.isNull() ? QStringList{"-- NO --"} : (QStringList{"zed", "mike"}));
         QCOMPARE(selectedRow("lst_Username"), changed.isNull() ? -1 : 1);
     }
 
+    // Yes removes every record of the account, nothing else; the site is
+    // shown again with no account selected.
     void removeAccount_data()
     {
-        QTest::addColumn<QByteArray>("accounts");
-        QTest::addColumn<QString>("site");
-        QTest::addColumn<int>("row");
-        QTest::addColumn<bool>("yes");
-        QTest::addColumn<QByteArray>("after");
-        QTest::addColumn<QStringList>("shown"); // user names listed afterwards
-
-        QTest::newRow("the only account")
-            << kAccounts << "Mail" << 0 << true << kZed + kAlice + kMike << QStringList{"-- NO --"};
-        QTest::newRow("others keep their order, other sites keep theirs")
-            << kAccounts << "News" << 1 << true << kZed + kMailAlice + kMike
-            << QStringList{"zed", "mike"};
-        QTest::newRow("every record of the name")
-            << rec({"News", "bob", "1", ""}) + kAlice + rec({"NEWS", "BOB", "2", ""}) << "News" << 0
-            << true << kAlice << QStringList{"alice"};
-        QTest::newRow("empty user name") << rec({"News", "", "p", ""}) + kAlice << "News" << 0
-                                         << true << kAlice << QStringList{"alice"};
-        QTest::newRow("no changes nothing") << kAccounts << "News" << 1 << false << kAccounts
-                                            << QStringList{"zed", "alice", "mike"};
+        QTest::addColumn<Case>("c");
+        auto row = [](const char* name, const Case& c) { QTest::newRow(name) << c; };
+        row("the only account",
+            {.site = "Mail", .row = 0, .after = kZed + kAlice + kMike, .listed = {"-- NO --"}});
+        row("others keep their order, other sites keep theirs",
+            {.row = 1, .after = kZed + kMailAlice + kMike, .listed = {"zed", "mike"}});
+        row("every record of the name",
+            {.accounts = rec({"News", "bob", "1", ""}) + kAlice + rec({"NEWS", "BOB", "2", ""}),
+             .row = 0,
+             .after = kAlice,
+             .listed = {"alice"}});
+        row("empty user name", {.accounts = rec({"News", "", "p", ""}) + kAlice,
+                                .row = 0,
+                                .after = kAlice,
+                                .listed = {"alice"}});
+        row("No changes nothing", {.row = 1, .selected = 1, .listed = {"zed", "alice", "mike"}});
     }
 
     void removeAccount()
     {
-        QFETCH(QByteArray, accounts);
-        QFETCH(QString, site);
-        QFETCH(int, row);
-        QFETCH(bool, yes);
-        QFETCH(QByteArray, after);
-        QFETCH(QStringList, shown);
-        sb::app::frmStashbook& w = start(accounts, site, row);
-        const QString username = list("lst_Username")->selectedText();
+        QFETCH(Case, c);
+        start(c.accounts, c.site, c.row);
+        const QString question =
+            "Are You Sure You Want To Remove The Account:  " + list("lst_Username")->selectedText();
+        const bool yes = !c.after.isNull();
         notifier.answers = {yes};
-        QTest::mouseClick(child("cmd_Remove_Account"), Qt::LeftButton);
+        click("cmd_Remove_Account");
 
-        QCOMPARE(notifier.titles, QStringList{kRemoveTitle});
-        QCOMPARE(notifier.texts,
-                 QStringList{"Are You Sure You Want To Remove The Account:  " + username});
-        QCOMPARE(accountsFile(), after);
-        QCOMPARE(rows("lst_Username"), shown);
-        QCOMPARE(rows("lst_Site")[selectedRow("lst_Site")], site);
-        QCOMPARE(selectedRow("lst_Username"), yes ? -1 : row);
+        QCOMPARE(notifier.boxes(), (QStringList{kRemoveTitle, question}));
+        QCOMPARE(accountsFile(), yes ? c.after : c.accounts);
+        QCOMPARE(rows("lst_Username"), c.listed);
+        QCOMPARE(rows("lst_Site")[selectedRow("lst_Site")], c.site);
+        QCOMPARE(selectedRow("lst_Username"), c.selected);
         if (yes)
-            QCOMPARE(w.focusWidget(), child("cmd_Add_Account"));
+            QCOMPARE(window->focusWidget(), child("cmd_Add_Account"));
     }
 };
 

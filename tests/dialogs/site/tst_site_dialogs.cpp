@@ -1,9 +1,9 @@
 // The Add Site and Edit Site dialogs and the Rem button, driven through the
 // main window and the widgets as a person would: what the boxes show while
 // typing, how a dialog closes, and which site is selected afterwards.
+#include "support/dialog_driver.h"
 #include "support/window_fixture.h"
 
-#include <QLineEdit>
 #include <QtTest>
 
 using sb::test::readFile;
@@ -11,46 +11,34 @@ using sb::test::rec;
 
 namespace {
 
+using namespace sb::test;
+
 const QString kNotFound = QStringLiteral("[Stashbook]  :ERROR:  Site Not Found");
 const QStringList kFruit{"Apple", "Banana", "Cherry"};
 // In file order, unsorted.
 const QByteArray kSites = rec({"Cherry", "cherry.example"}) + rec({"Apple", "apple.example"}) +
                           rec({"Banana", "banana.example"});
 
-// The boxes of a site dialog: new name, new address (and the old values).
-QLineEdit* box(QDialog& d, int i)
+// The boxes by creation order: new name, new address (and the old values).
+// After showing and after a refused OK, the box expected has the focus, its
+// whole text selected.
+void verifyOn(QDialog& d, int i)
 {
-    return d.findChildren<QLineEdit*>().value(i);
+    QVERIFY(d.isVisible());
+    QCOMPARE(focusedBox(d), box(d, i)->objectName());
 }
-
-// Shows the dialog as running it does, so that focus and keys act as for a
-// person: the name box has the focus, its whole text selected.
-void show(QDialog& d)
+void open(QDialog& d)
 {
-    d.show();
-    QVERIFY(QTest::qWaitForWindowActive(&d));
-    QCOMPARE(d.focusWidget(), box(d, 0));
-    QCOMPARE(box(d, 0)->selectedText(), box(d, 0)->text());
+    showActive(d);
+    verifyOn(d, 0);
 }
 
 // "OK", "Enter", "Cancel", "Esc" or "close box".
 void close(QDialog& d, const QString& how)
 {
-    if (how == "Enter" || how == "Esc")
-        QTest::keyClick(d.focusWidget(), how == "Enter" ? Qt::Key_Return : Qt::Key_Escape);
-    else if (how == "close box")
-        d.close();
-    else // the buttons in creation order: OK, Cancel
-        QTest::mouseClick(d.findChildren<QPushButton*>().value(how == "OK" ? 0 : 1),
-                          Qt::LeftButton);
-}
-
-// After a refused OK: still open, back on the box at fault, its text selected.
-void verifyRefused(QDialog& d, int atFault)
-{
-    QVERIFY(d.isVisible());
-    QCOMPARE(d.focusWidget(), box(d, atFault));
-    QCOMPARE(box(d, atFault)->selectedText(), box(d, atFault)->text());
+    closeDialog(d, how,
+                d.inherits("sb::dialogs::site::frmSite_Add") ? "cmd_Add_Site_OK_or_Cancel"
+                                                             : "cmd_Edit_Site_OK_or_Cancel");
 }
 
 } // namespace
@@ -59,16 +47,6 @@ class TestSiteDialogs : public QObject, sb::test::WindowFixture
 {
     Q_OBJECT
 
-    // Drives the next dialog shown with `drive` and clicks `button`.
-    void click(const QString& button, const std::function<void(QDialog&)>& drive = {})
-    {
-        notifier.onDialog = [drive](QDialog& d) {
-            drive(d);
-            return d.result();
-        };
-        QTest::mouseClick(child(button), Qt::LeftButton);
-        QVERIFY(!QTest::currentTestFailed());
-    }
     void verifyFocusOnAddSite() { QCOMPARE(window->focusWidget(), child("cmd_Add_Site")); }
 
 private slots:
@@ -77,8 +55,8 @@ private slots:
     void addressFollowsTheName()
     {
         start();
-        click("cmd_Add_Site", [](QDialog& d) {
-            show(d);
+        clickAndDrive("cmd_Add_Site", [](QDialog& d) {
+            open(d);
             QStringList seen;
             for (const char* key : {"a", "b", "c"}) {
                 QTest::keyClicks(box(d, 0), key);
@@ -100,7 +78,7 @@ private slots:
             QTest::keyClick(box(d, 0), Qt::Key_Tab);
             QTest::keyClicks(box(d, 1), "a\"b");
             close(d, "OK");
-            verifyRefused(d, 1);
+            verifyOn(d, 1);
             close(d, "Esc");
         });
         QCOMPARE(notifier.titles, QStringList{"[Stashbook]  :ERROR:  Invalid Character"});
@@ -115,17 +93,17 @@ private slots:
         QTest::addColumn<QStringList>("typed");
         QTest::addColumn<QString>("how");
         QTest::addColumn<QStringList>("listed");
-        QTest::addColumn<int>("selected");
-        QTest::newRow("Enter makes the missing file")
-            << QByteArray() << QStringList{"Mail"} << "Enter" << QStringList{"Mail"} << 0;
-        QTest::newRow("found by name where it sorts")
-            << kSites << QStringList{"blueberry"} << "OK"
-            << QStringList{"Apple", "Banana", "blueberry", "Cherry"} << 2;
-        QTest::newRow("refused in another letter case, then corrected")
-            << kSites << QStringList{"APPLE", "Apricot"} << "OK"
-            << QStringList{"Apple", "Apricot", "Banana", "Cherry"} << 1;
+        auto row = [](const char* name, const QByteArray& sites, const QStringList& typed,
+                      const char* how, const QStringList& listed) {
+            QTest::newRow(name) << sites << typed << QString(how) << listed;
+        };
+        row("Enter makes the missing file", QByteArray(), {"Mail"}, "Enter", {"Mail"});
+        row("found by name where it sorts", kSites, {"blueberry"}, "OK",
+            {"Apple", "Banana", "blueberry", "Cherry"});
+        row("refused in another letter case, then corrected", kSites, {"APPLE", "Apricot"}, "OK",
+            {"Apple", "Apricot", "Banana", "Cherry"});
         for (const char* how : {"Cancel", "Esc", "close box"})
-            QTest::newRow(how) << kSites << QStringList{"Date"} << how << kFruit << -1;
+            row(how, kSites, {"Date"}, how, kFruit);
     }
 
     void add()
@@ -134,17 +112,17 @@ private slots:
         QFETCH(QStringList, typed);
         QFETCH(QString, how);
         QFETCH(QStringList, listed);
-        QFETCH(int, selected);
+        const int selected = listed.indexOf(typed.last()); // found by name
         if (!sites.isNull())
             write("SB-Sites.DaT", sites);
         start();
-        click("cmd_Add_Site", [&](QDialog& d) {
-            show(d);
+        clickAndDrive("cmd_Add_Site", [&](QDialog& d) {
+            open(d);
             for (const QString& name : typed) {
                 QTest::keyClicks(box(d, 0), name);
                 close(d, how);
                 if (name != typed.last())
-                    verifyRefused(d, 0);
+                    verifyOn(d, 0);
             }
         });
         QCOMPARE(notifier.titles.size(), typed.size() - 1);
@@ -167,18 +145,15 @@ private slots:
         QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("goneAt"); // when the site leaves the sites file
         QTest::addColumn<QStringList>("listed");
-        QTest::newRow("a rename moves the site") << 0 << "Zebra"
-                                                 << "OK"
-                                                 << "" << QStringList{"Banana", "Cherry", "Zebra"};
-        QTest::newRow("Cancel after typing") << 1 << "Date"
-                                             << "Cancel"
-                                             << "" << kFruit;
-        QTest::newRow("gone at opening: no dialog") << 1 << ""
-                                                    << ""
-                                                    << "opening" << QStringList{"Apple", "Cherry"};
-        QTest::newRow("gone at OK") << 1 << "Date"
-                                    << "OK"
-                                    << "OK" << QStringList{"Apple", "Cherry"};
+        auto row = [](const char* name, int row, const char* typed, const char* how,
+                      const char* goneAt, const QStringList& listed) {
+            QTest::newRow(name) << row << QString(typed) << QString(how) << QString(goneAt)
+                                << listed;
+        };
+        row("a rename moves the site", 0, "Zebra", "OK", "", {"Banana", "Cherry", "Zebra"});
+        row("Cancel after typing", 1, "Date", "Cancel", "", kFruit);
+        row("gone at opening: no dialog", 1, "", "", "opening", {"Apple", "Cherry"});
+        row("gone at OK", 1, "Date", "OK", "OK", {"Apple", "Cherry"});
     }
 
     void edit()
@@ -196,9 +171,9 @@ private slots:
             write("SB-Sites.DaT", without);
         bool opened = false;
         notifier.answers = {true};
-        click("cmd_Edit_Site", [&](QDialog& d) {
+        clickAndDrive("cmd_Edit_Site", [&](QDialog& d) {
             opened = true;
-            show(d);
+            open(d);
             // The stored values: the address proposed for the name is replaced.
             const QString site = kFruit[row];
             QCOMPARE(box(d, 0)->text(), site);
@@ -238,7 +213,7 @@ private slots:
         start();
         list("lst_Site")->setCurrentRow(1);
         notifier.answers = answers;
-        QTest::mouseClick(child("cmd_Rem_Site"), Qt::LeftButton);
+        click("cmd_Rem_Site");
         QCOMPARE(notifier.titles.size(), answers.size());
         QCOMPARE(rows("lst_Site"), listed);
         if (answers.first()) {

@@ -1,0 +1,67 @@
+// Drives a dialog offscreen as a person would: shown and active, so that the
+// focus and the keys act as on a desktop; typed into boxes that select their
+// whole text when the focus comes to them; closed one of five ways.
+#pragma once
+
+#include "dialogs/dialog_kit.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace sb::test {
+
+inline void showActive(QDialog& d)
+{
+    d.show();
+    QApplication::setActiveWindow(&d);
+    if (!QTest::qWaitForWindowActive(&d))
+        qWarning("dialog not active");
+}
+
+// A text box by name, or by creation order.
+inline QLineEdit* box(const QDialog& d, const QString& name)
+{
+    auto* b = d.findChild<QLineEdit*>(name);
+    if (!b)
+        qFatal("no box named %s", qPrintable(name));
+    return b;
+}
+inline QLineEdit* box(const QDialog& d, int i)
+{
+    return d.findChildren<QLineEdit*>().value(i);
+}
+
+// The box with the focus if its whole text is selected (a person typing
+// would replace it), else "?".
+inline QString focusedBox(const QDialog& d)
+{
+    auto* b = qobject_cast<QLineEdit*>(d.focusWidget());
+    return b && b->selectedText() == b->text() ? b->objectName() : QStringLiteral("?");
+}
+
+// Tabs into the box and types over its text; an empty text clears it.
+inline void typeOver(QLineEdit* b, const QString& text)
+{
+    b->setFocus(Qt::TabFocusReason);
+    if (text.isEmpty())
+        QTest::keyClick(b, Qt::Key_Delete);
+    QTest::keyClicks(b, text);
+}
+
+// "OK" or "Cancel" (the buttons of the array `buttons`), "Enter", "Esc" or
+// "close box".
+inline void closeDialog(QDialog& d, const QString& how, const char* buttons)
+{
+    if (how == "Enter" || how == "Esc")
+        QTest::keyClick(d.focusWidget(), how == "Enter" ? Qt::Key_Return : Qt::Key_Escape);
+    else if (how == "close box")
+        d.close();
+    else
+        QTest::mouseClick(dialogs::okCancelButton(&d, buttons, how == "OK" ? 0 : 1),
+                          Qt::LeftButton);
+}
+
+} // namespace sb::test
