@@ -80,6 +80,12 @@ start_desktop() {
         skip "Xvfb did not start ($(tail -n 1 "$work/xvfb.log")), so no X server is available here"
     DISPLAY=:$(tr -dc '0-9' <"$work/display")
     export DISPLAY
+    # The number is told once the server listens; make sure it answers before
+    # anything else connects (a loaded machine can be slow to get there).
+    server_answers() { xprop -root >/dev/null 2>&1 || ! kill -0 "$xvfb" 2>/dev/null; }
+    timeout=10 until_true server_answers
+    xprop -root >/dev/null 2>&1 ||
+        skip "Xvfb on $DISPLAY does not answer ($(tail -n 1 "$work/xvfb.log"))"
 
     # Keep the desktop's session out: no D-Bus of the user's, no settings.
     export DBUS_SESSION_BUS_ADDRESS=unix:path=$work/no-bus
