@@ -96,10 +96,20 @@ start_desktop() {
     export QT_QPA_PLATFORM=xcb
 
     step="window manager"
-    openbox >"$work/openbox.log" 2>&1 &
-    pids+=("$!")
-    timeout=10 until_true sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
-        fail "openbox did not come up"
+    wm_up() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; }
+    # On a loaded machine openbox has been seen to fail its first connection;
+    # it gets three tries.
+    local try wm
+    for try in 1 2 3; do
+        openbox >>"$work/openbox.log" 2>&1 &
+        wm=$!
+        pids+=("$wm")
+        wm_up_or_gone() { wm_up || ! kill -0 "$wm" 2>/dev/null; }
+        timeout=10 until_true wm_up_or_gone
+        wm_up && break
+        sleep 0.5
+    done
+    wm_up || fail "openbox did not come up"
 }
 
 start_program() { # name [arguments...]
