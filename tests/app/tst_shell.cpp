@@ -17,9 +17,6 @@ namespace {
 using Outcome = sb::app::GlobalHotKey::Outcome;
 using sb::app::TrayKind;
 
-const QString kRestore = QStringLiteral("&Restore!");
-const QString kTrayIt = QStringLiteral("&TrayIt!");
-
 class FakeHotKey final : public sb::app::GlobalHotKey
 {
 public:
@@ -30,7 +27,7 @@ public:
     Registration registerKey() override
     {
         registered = outcome == Outcome::Registered;
-        return {outcome, registered ? QString() : QStringLiteral("taken")};
+        return {outcome, registered ? QString() : "taken"};
     }
     void unregisterKey() override
     {
@@ -53,32 +50,24 @@ public:
 
     void add(const QIcon& i, const QString&, QMenu* m) override
     {
-        wanted = true;
         icon = i;
         menu = m;
-        follow();
+        follow(offered, true);
     }
-    void remove() override
-    {
-        wanted = false;
-        follow();
-    }
+    void remove() override { follow(offered, false); }
     TrayKind kind() const override { return kind_; }
     bool added() const { return kind_ != TrayKind::None; }
     // The desktop's tray comes, goes or changes kind.
-    void offer(TrayKind k)
-    {
-        offered = k;
-        follow();
-    }
+    void offer(TrayKind k) { follow(k, wanted); }
     void click(QSystemTrayIcon::ActivationReason r) { emit activated(r); }
 
 private:
-    void follow()
+    void follow(TrayKind k, bool want)
     {
-        const TrayKind k = wanted ? offered : TrayKind::None;
-        if (k != kind_)
-            emit kindChanged(kind_ = k);
+        offered = k;
+        wanted = want;
+        if (const TrayKind now = want ? k : TrayKind::None; now != kind_)
+            emit kindChanged(kind_ = now);
     }
     TrayKind kind_ = TrayKind::None;
 };
@@ -94,32 +83,26 @@ class TestShell : public QObject, sb::test::WindowFixture
 
     sb::app::frmStashbook& start() { return WindowFixture::start(hotKey_.get(), tray_.get()); }
     QAction* action(const char* name) { return window->findChild<QAction*>(name); }
-    QString caption() { return action("mnu_File_Restore_or_Hide")->text(); }
-    bool inTaskList() { return window->findChild<sb::app::Shell*>()->inTaskList(); }
 
-    // Shown, hidden in the tray, or (without a tray) minimised in the task list.
-    enum class At { Shown, Tray, TaskList };
-    void verifyAt(At at)
+    // Where the window is: "shown" (its icon in the tray), "listed" (shown
+    // in the task list, as there is no tray), "tray" (hidden in the tray),
+    // "minimised" (waiting in the task list) or "exited".
+    void verifyAt(const QString& at)
     {
-        QTRY_COMPARE(caption(), at == At::Shown ? kTrayIt : kRestore);
-        QCOMPARE(window->isVisible(), at != At::Tray);
-        QCOMPARE(window->isMinimized(), at != At::Shown);
-    }
-
-    void fire(const QString& trigger)
-    {
-        if (trigger == "hot key")
-            hotKey_->press();
-        else if (trigger == "tray double-click")
-            tray_->click(QSystemTrayIcon::DoubleClick);
-        else if (trigger == "tray click")
-            tray_->click(QSystemTrayIcon::Trigger);
-        else if (trigger == "tray menu")
-            action("mnu_File_Restore_or_Hide")->trigger();
-        else if (trigger == "close request")
-            QVERIFY2(!window->close(), "a close request must be refused");
-        else
-            window->setWindowState(window->windowState() | Qt::WindowMinimized);
+        QCOMPARE(window->exitRequested(), at == "exited");
+        if (at == "exited") {
+            QCOMPARE(hotKey_->unregistered, 1);
+            QVERIFY(!tray_->wanted);
+            return;
+        }
+        const bool hidden = at == "tray" || at == "minimised";
+        QTRY_COMPARE(action("mnu_File_Restore_or_Hide")->text(), hidden ? "&Restore!" : "&TrayIt!");
+        QCOMPARE(window->isVisible(), at != "tray");
+        QCOMPARE(window->isMinimized(), hidden);
+        QCOMPARE(window->findChild<sb::app::Shell*>()->inTaskList(),
+                 at == "listed" || at == "minimised");
+        if (at != "minimised")
+            QCOMPARE(tray_->added(), at == "shown" || at == "tray");
     }
 
 private slots:
@@ -157,9 +140,7 @@ private slots:
         for (auto r :
              {QSystemTrayIcon::Trigger, QSystemTrayIcon::Context, QSystemTrayIcon::MiddleClick})
             tray_->click(r);
-        verifyAt(At::Shown);
-        QCOMPARE(tray_->added(), trayAvailable);
-        QCOMPARE(inTaskList(), !trayAvailable);
+        verifyAt(trayAvailable ? "shown" : "listed");
         QCOMPARE(tray_->menu, child<QMenu>("mnu_File"));
         QCOMPARE(hotKey_->registered, keyOutcome == Outcome::Registered);
         // Told once when another program holds the key, with what still works.
@@ -170,104 +151,81 @@ private slots:
             QCOMPARE(notifier.texts[0].contains("tray icon"), trayAvailable);
     }
 
-    // Every trigger hides the shown window to the tray; those that can reach
-    // a hidden window bring it back. A tray that reports no double-clicks
-    // (StatusNotifierItem) toggles on a click. A tray that turns up after
-    // start-up is used from then on.
+    // Each step of a script is a trigger and where the window is then (see
+    // verifyAt); "tray gone" and "tray back" are the desktop's tray going and
+    // coming.
     void toggle_data()
     {
-        QTest::addColumn<QString>("trigger");
-        QTest::addColumn<bool>("trayLater");
-        for (const char* t :
-             {"hot key", "tray double-click", "tray menu", "close request", "minimise"})
-            QTest::newRow(t) << t << false;
-        QTest::newRow("tray click, no double-clicks") << "tray click" << false;
-        QTest::newRow("minimise, tray appearing later") << "minimise" << true;
-        QTest::newRow("close request, tray appearing later") << "close request" << true;
+        QTest::addColumn<TrayKind>("kind"); // of the tray whenever there is one
+        QTest::addColumn<bool>("trayAtStart");
+        QTest::addColumn<QString>("script");
+        // Every trigger hides the shown window to the tray; those that can
+        // reach a hidden window bring it back. A tray that reports no
+        // double-clicks (StatusNotifierItem) toggles on a click.
+        const auto round = [](const char* hide, const char* show) {
+            return QString(", %1>tray, %2>shown").arg(hide, show);
+        };
+        for (const char* t : {"hot key", "tray double-click", "tray menu", "close request"})
+            QTest::newRow(t) << TrayKind::Embedded << true << "shown" + round(t, t).repeated(2);
+        QTest::newRow("minimise") << TrayKind::Embedded << true
+                                  << "shown" + round("minimise", "hot key").repeated(2);
+        QTest::newRow("tray click, no double-clicks")
+            << TrayKind::StatusNotifier << true
+            << "shown" + round("tray click", "tray click").repeated(2);
+        // A tray that turns up after start-up is used from then on.
+        QTest::newRow("minimise, tray appearing later")
+            << TrayKind::Embedded << false
+            << "listed, tray back>shown" + round("minimise", "hot key");
+        QTest::newRow("close request, tray appearing later")
+            << TrayKind::Embedded << false
+            << "listed, tray back>shown" + round("close request", "close request");
+        // Without a tray the hot key minimises instead of hiding, and with no
+        // tray menu to exit from, closing ends the program.
+        QTest::newRow("no tray")
+            << TrayKind::Embedded << false
+            << "listed, minimise>minimised, hot key>listed, hot key>minimised, restore>listed, "
+               "close request>exited";
+        // When the tray goes away the window is within reach at once: back in
+        // the task list, and shown if it was hidden in the tray. A tray that
+        // comes back takes the icon again; a window minimised in the task
+        // list waits there until restored, and then leaves it.
+        const QString goneAndBack = "tray gone>listed, hot key>minimised, tray back>minimised, "
+                                    "hot key>shown, hot key>tray, hot key>shown";
+        QTest::newRow("tray gone while shown")
+            << TrayKind::Embedded << true << "shown, " + goneAndBack;
+        QTest::newRow("tray gone while hidden")
+            << TrayKind::Embedded << true << "shown, hot key>tray, " + goneAndBack;
+        QTest::newRow("StatusNotifierItem host gone while hidden")
+            << TrayKind::StatusNotifier << true << "shown, hot key>tray, " + goneAndBack;
     }
 
     void toggle()
     {
-        QFETCH(QString, trigger);
-        QFETCH(bool, trayLater);
-        const TrayKind kind =
-            trigger == "tray click" ? TrayKind::StatusNotifier : TrayKind::Embedded;
-        tray_->offered = trayLater ? TrayKind::None : kind;
-        start();
-        QCOMPARE(tray_->added(), !trayLater);
-        tray_->offer(kind);
-        QVERIFY(!inTaskList());
-        for (int round = 0; round < 2; ++round) {
-            fire(trigger);
-            verifyAt(At::Tray);
-            fire(trigger == "minimise" ? "hot key" : trigger);
-            verifyAt(At::Shown);
-        }
-        QVERIFY(tray_->added());
-        QVERIFY(!window->exitRequested());
-    }
-
-    void withoutTray()
-    {
-        tray_->offered = TrayKind::None;
-        start();
-        // Minimising leaves the window minimised in the task list; the hot
-        // key minimises instead of hiding.
-        window->setWindowState(Qt::WindowMinimized);
-        verifyAt(At::TaskList);
-        hotKey_->press();
-        verifyAt(At::Shown);
-        hotKey_->press();
-        verifyAt(At::TaskList);
-        // Restored through the task list: the caption follows.
-        window->setWindowState(Qt::WindowNoState);
-        QCOMPARE(caption(), kTrayIt);
-        // With no tray menu to exit from, closing ends the program.
-        QVERIFY(window->close());
-        QVERIFY(window->exitRequested());
-        QCOMPARE(hotKey_->unregistered, 1);
-    }
-
-    // When the tray goes away the window is within reach at once: back in the
-    // task list, and shown if it was hidden in the tray. A tray that comes
-    // back takes the icon again; a window minimised in the task list waits
-    // there until restored, and then leaves it.
-    void trayGoesAway_data()
-    {
-        QTest::addColumn<TrayKind>("kind");
-        QTest::addColumn<bool>("hidden");
-        QTest::newRow("shown, embedding tray") << TrayKind::Embedded << false;
-        QTest::newRow("hidden, embedding tray") << TrayKind::Embedded << true;
-        QTest::newRow("hidden, StatusNotifierItem host") << TrayKind::StatusNotifier << true;
-    }
-
-    void trayGoesAway()
-    {
         QFETCH(TrayKind, kind);
-        QFETCH(bool, hidden);
-        tray_->offered = kind;
+        QFETCH(bool, trayAtStart);
+        QFETCH(QString, script);
+        tray_->offered = trayAtStart ? kind : TrayKind::None;
         start();
-        if (hidden) {
-            hotKey_->press();
-            verifyAt(At::Tray);
+        for (const QString& step : script.split(", ")) {
+            const QString trigger = step.section('>', 0, -2);
+            if (trigger == "hot key")
+                hotKey_->press();
+            else if (trigger == "tray double-click")
+                tray_->click(QSystemTrayIcon::DoubleClick);
+            else if (trigger == "tray click")
+                tray_->click(QSystemTrayIcon::Trigger);
+            else if (trigger == "tray menu")
+                action("mnu_File_Restore_or_Hide")->trigger();
+            else if (trigger == "close request") // refused while there is a tray
+                QCOMPARE(window->close(), !tray_->added());
+            else if (trigger == "minimise")
+                window->setWindowState(window->windowState() | Qt::WindowMinimized);
+            else if (trigger == "restore")
+                window->setWindowState(Qt::WindowNoState);
+            else if (!trigger.isEmpty())
+                tray_->offer(trigger == "tray back" ? kind : TrayKind::None);
+            verifyAt(step.section('>', -1));
         }
-        tray_->offer(TrayKind::None);
-        verifyAt(At::Shown);
-        QVERIFY(inTaskList());
-        hotKey_->press();
-        verifyAt(At::TaskList);
-
-        tray_->offer(kind);
-        QVERIFY(tray_->added());
-        verifyAt(At::TaskList);
-        QVERIFY(inTaskList());
-        hotKey_->press();
-        verifyAt(At::Shown);
-        QVERIFY(!inTaskList());
-        hotKey_->press();
-        verifyAt(At::Tray);
-        hotKey_->press();
-        verifyAt(At::Shown);
     }
 
     // Exit gives the hot key back, removes the icon and takes along a
@@ -336,9 +294,7 @@ private slots:
         QCOMPARE(keptByCtrlT, !openBox.isNull());
         QVERIFY(!*leftOpen);
         QCOMPARE(QGuiApplication::clipboard()->text(), atExit);
-        QVERIFY(window->exitRequested());
-        QCOMPARE(hotKey_->unregistered, 1);
-        QVERIFY(!tray_->wanted);
+        verifyAt("exited");
         // Nothing shows the window any more, whatever is still queued.
         hotKey_->press();
         tray_->click(QSystemTrayIcon::DoubleClick);
