@@ -46,20 +46,24 @@ class TestAccountEditing : public QObject, sb::test::WindowFixture
 {
     Q_OBJECT
 
-    bool opened_ = false;
-    QString firstFocus_;  // the focused box as the dialog opened
-    QStringList old_;     // the old-value column of the Edit dialog
-    QStringList refused_; // the focused box after each refused OK
+    // What the dialog showed: the focused box as it opened, the old-value
+    // column (Edit) and the focused box after each refused OK.
+    struct
+    {
+        bool opened = false;
+        QString firstFocus;
+        QStringList old, refused;
+    } seen_;
 
     int drive(QDialog& d, const Attempts& attempts, const std::function<void()>& beforeOk = {})
     {
         using namespace sb::test;
-        opened_ = true;
+        seen_.opened = true;
         showActive(d);
-        firstFocus_ = focusedBox(d);
+        seen_.firstFocus = focusedBox(d);
         for (const char* b : kBoxes) {
             if (auto* old = d.findChild<QLineEdit*>(QString(b) + "_Old"))
-                old_ << old->text();
+                seen_.old << old->text();
         }
         for (const QStringList& typed : attempts) {
             for (int i = 0; i < 3; ++i) {
@@ -71,7 +75,7 @@ class TestAccountEditing : public QObject, sb::test::WindowFixture
             closeDialog(d, "Enter", "");
             if (!d.isVisible())
                 return d.result();
-            refused_ << focusedBox(d);
+            seen_.refused << focusedBox(d);
         }
         closeDialog(d, "Cancel", "cmd_Add_Account_OK_or_Cancel");
         return d.result();
@@ -95,27 +99,144 @@ class TestAccountEditing : public QObject, sb::test::WindowFixture
         return out;
     }
 
-    // Runs the dialog of `button` on the case of the current row.
-    void edit(const QString& button)
+private slots:
+    void init()
     {
+        fresh();
+        seen_ = {};
+    }
+    void cleanup() { window.reset(); }
+
+    // Add selects the new account by its name, Edit the same row again,
+    // whatever the edit changed; a refused OK keeps the dialog open on the
+    // box at fault. Yes to a removal removes every record of the account,
+    // nothing else; the site is shown again with no account selected.
+    void edits_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<Case>("c");
+        auto row = [](const char* op, const char* name, const Case& c) {
+            QTest::addRow("%s: %s", op, name) << QString("cmd_%1_Account").arg(op) << c;
+        };
+        row("Add", "same name in other letter case refused, then corrected",
+            {.row = 1,
+             .attempts = {{"ALICE", "other"}, {"alice2"}},
+             .boxes = {kDuplicateTitle, duplicateText("ALICE")},
+             .refusedAt = {"txt_Username"},
+             .after = kAccounts + rec({"News", "alice2", "other", ""}),
+             .selected = 3});
+        row("Add", "same name at another site",
+            {.site = "Mail",
+             .attempts = {{"zed", "p", "e"}},
+             .after = kAccounts + rec({"Mail", "zed", "p", "e"}),
+             .selected = 1});
+        row("Add", "leading and trailing blanks count",
+            {.row = 0,
+             .attempts = {{" alice "}},
+             .after = kAccounts + rec({"News", " alice ", "", ""}),
+             .selected = 3});
+        row("Add", "no accounts file: the placeholder row gives way",
+            {.accounts = QByteArray(),
+             .site = "Bank",
+             .row = 0,
+             .attempts = {{"new"}},
+             .after = rec({"Bank", "new", "", ""}),
+             .selected = 0});
+        row("Add", "double quote refused",
+            {.row = 2,
+             .attempts = {{"bob", "pa\"ss"}, {"bob", "pass", "x\""}},
+             .boxes = {kInvalidCharacterTitle, invalidCharacterText(1), kInvalidCharacterTitle,
+                       invalidCharacterText(2)},
+             .refusedAt = {"txt_Password", "txt_Referral_URL"},
+             .selected = 2});
+        row("Add", "cancel keeps the row", {.row = 1, .selected = 1});
+        row("Add", "cancel on placeholder", {.site = "Bank"});
+        const QString keep; // leaves its box as it is
+        row("Edit", "password and extra info keep the position",
+            {.row = 1,
+             .attempts = {{keep, "new-pw", ""}},
+             .after = kZed + kMailAlice + rec({"News", "alice", "new-pw", ""}) + kMike,
+             .selected = 1});
+        row("Edit", "letter case only",
+            {.row = 0,
+             .attempts = {{"ZED"}},
+             .after = rec({"News", "ZED", "pw-z", "x-z"}) + kMailAlice + kAlice + kMike,
+             .selected = 0});
+        row("Edit", "name of another account of the site refused",
+            {.row = 2,
+             .attempts = {{"ALICE"}},
+             .boxes = {kRenameTitle, renameText("ALICE")},
+             .refusedAt = {"txt_Username"},
+             .selected = 2});
+        row("Edit", "name found at another site only",
+            {.site = "Mail",
+             .row = 0,
+             .attempts = {{"zed"}},
+             .after = kZed + rec({"Mail", "zed", "pw-ma", ""}) + kAlice + kMike,
+             .selected = 0});
+        row("Edit", "no change writes the site as listed",
+            {.row = 0,
+             .attempts = {{}},
+             .after = rec({"News", "zed", "pw-z", "x-z"}) + kMailAlice + kAlice + kMike,
+             .selected = 0});
+        row("Edit", "every record of the name replaced where it stands",
+            {.accounts =
+                 rec({"News", "bob", "1", "a"}) + kMailAlice + rec({"NEWS", "BOB", "2", "b"}),
+             .row = 0,
+             .attempts = {{"Rob", "9"}},
+             .after = rec({"News", "Rob", "9", "a"}) + kMailAlice + rec({"News", "Rob", "9", "a"}),
+             .selected = 0});
+        row("Edit", "double quote refused",
+            {.row = 1,
+             .attempts = {{"al\"ice"}},
+             .boxes = {kInvalidCharacterTitle, invalidCharacterText(0)},
+             .refusedAt = {"txt_Username"},
+             .selected = 1});
+        row("Edit", "cancel", {.row = 2, .selected = 2});
+        row("Remove", "the only account",
+            {.site = "Mail", .row = 0, .after = kZed + kAlice + kMike, .listed = {"-- NO --"}});
+        row("Remove", "others keep their order, other sites keep theirs",
+            {.row = 1, .after = kZed + kMailAlice + kMike, .listed = {"zed", "mike"}});
+        row("Remove", "every record of the name",
+            {.accounts = rec({"News", "bob", "1", ""}) + kAlice + rec({"NEWS", "BOB", "2", ""}),
+             .row = 0,
+             .after = kAlice,
+             .listed = {"alice"}});
+        row("Remove", "empty user name",
+            {.accounts = rec({"News", "", "p", ""}) + kAlice,
+             .row = 0,
+             .after = kAlice,
+             .listed = {"alice"}});
+        row("Remove", "No changes nothing",
+            {.row = 1, .selected = 1, .listed = {"zed", "alice", "mike"}});
+    }
+
+    void edits()
+    {
+        QFETCH(QString, button);
         QFETCH(Case, c);
         start(c.accounts, c.site, c.row);
         const QStringList stored = selectedAccount(), before = rows("lst_Username");
+        notifier.answers = {!c.after.isNull()}; // to the removal question
         notifier.onDialog = [&](QDialog& d) { return drive(d, c.attempts); };
         click(button);
 
-        const bool add = button == "cmd_Add_Account", written = !c.after.isNull();
-        QCOMPARE(firstFocus_, "txt_Username");
-        QCOMPARE(old_, add ? QStringList() : stored);
-        QCOMPARE(refused_, c.refusedAt);
-        QCOMPARE(notifier.boxes(), c.boxes);
+        const bool add = button == "cmd_Add_Account", remove = button == "cmd_Remove_Account";
+        const bool written = !c.after.isNull();
+        const QString question = "Are You Sure You Want To Remove The Account:  " + stored[0];
+        QCOMPARE(notifier.boxes(), remove ? (QStringList{kRemoveTitle, question}) : c.boxes);
         QCOMPARE(accountsFile(), written ? c.after : c.accounts);
         QCOMPARE(rows("lst_Site").value(selectedRow("lst_Site")), c.site);
         QCOMPARE(selectedRow("lst_Username"), c.selected);
-        if (!written) {
-            QCOMPARE(rows("lst_Username"), before);
+        if (written && (add || remove))
+            QCOMPARE(window->focusWidget(), child("cmd_Add_Account"));
+        if (remove || !written) {
+            QCOMPARE(rows("lst_Username"), remove ? c.listed : before);
             return;
         }
+        QCOMPARE(seen_.firstFocus, "txt_Username");
+        QCOMPARE(seen_.old, add ? QStringList() : stored);
+        QCOMPARE(seen_.refused, c.refusedAt);
         // The row selected shows the values typed, read afresh.
         QStringList typed = add ? QStringList(3, "") : stored;
         for (const QStringList& attempt : c.attempts) {
@@ -124,109 +245,7 @@ class TestAccountEditing : public QObject, sb::test::WindowFixture
         }
         QCOMPARE(selectedAccount(), typed);
         QVERIFY(child("cmd_Edit_Account")->isEnabled());
-        if (add)
-            QCOMPARE(window->focusWidget(), child("cmd_Add_Account"));
     }
-
-private slots:
-    void init()
-    {
-        fresh();
-        opened_ = false;
-        firstFocus_.clear();
-        old_.clear();
-        refused_.clear();
-    }
-    void cleanup() { window.reset(); }
-
-    // The new account is selected by its name; a refused one keeps the
-    // dialog open on the box at fault.
-    void addAccount_data()
-    {
-        QTest::addColumn<Case>("c");
-        auto row = [](const char* name, const Case& c) { QTest::newRow(name) << c; };
-        row("same name in other letter case refused, then corrected",
-            {.row = 1,
-             .attempts = {{"ALICE", "other"}, {"alice2"}},
-             .boxes = {kDuplicateTitle, duplicateText("ALICE")},
-             .refusedAt = {"txt_Username"},
-             .after = kAccounts + rec({"News", "alice2", "other", ""}),
-             .selected = 3});
-        row("same name at another site", {.site = "Mail",
-                                          .attempts = {{"zed", "p", "e"}},
-                                          .after = kAccounts + rec({"Mail", "zed", "p", "e"}),
-                                          .selected = 1});
-        row("leading and trailing blanks count",
-            {.row = 0,
-             .attempts = {{" alice "}},
-             .after = kAccounts + rec({"News", " alice ", "", ""}),
-             .selected = 3});
-        row("no accounts file: the placeholder row gives way",
-            {.accounts = QByteArray(),
-             .site = "Bank",
-             .row = 0,
-             .attempts = {{"new"}},
-             .after = rec({"Bank", "new", "", ""}),
-             .selected = 0});
-        row("double quote refused", {.row = 2,
-                                     .attempts = {{"bob", "pa\"ss"}, {"bob", "pass", "x\""}},
-                                     .boxes = {kInvalidCharacterTitle, invalidCharacterText(1),
-                                               kInvalidCharacterTitle, invalidCharacterText(2)},
-                                     .refusedAt = {"txt_Password", "txt_Referral_URL"},
-                                     .selected = 2});
-        row("cancel keeps the row", {.row = 1, .selected = 1});
-        row("cancel on placeholder", {.site = "Bank"});
-    }
-    void addAccount() { edit("cmd_Add_Account"); }
-
-    // The same row is selected again, whatever the edit changed.
-    void editAccount_data()
-    {
-        QTest::addColumn<Case>("c");
-        auto row = [](const char* name, const Case& c) { QTest::newRow(name) << c; };
-        const QString keep; // leaves its box as it is
-        row("password and extra info keep the position",
-            {.row = 1,
-             .attempts = {{keep, "new-pw", ""}},
-             .after = kZed + kMailAlice + rec({"News", "alice", "new-pw", ""}) + kMike,
-             .selected = 1});
-        row("letter case only",
-            {.row = 0,
-             .attempts = {{"ZED"}},
-             .after = rec({"News", "ZED", "pw-z", "x-z"}) + kMailAlice + kAlice + kMike,
-             .selected = 0});
-        row("name of another account of the site refused",
-            {.row = 2,
-             .attempts = {{"ALICE"}},
-             .boxes = {kRenameTitle, renameText("ALICE")},
-             .refusedAt = {"txt_Username"},
-             .selected = 2});
-        row("name found at another site only",
-            {.site = "Mail",
-             .row = 0,
-             .attempts = {{"zed"}},
-             .after = kZed + rec({"Mail", "zed", "pw-ma", ""}) + kAlice + kMike,
-             .selected = 0});
-        row("no change writes the site as listed",
-            {.row = 0,
-             .attempts = {{}},
-             .after = rec({"News", "zed", "pw-z", "x-z"}) + kMailAlice + kAlice + kMike,
-             .selected = 0});
-        row("every record of the name replaced where it stands",
-            {.accounts =
-                 rec({"News", "bob", "1", "a"}) + kMailAlice + rec({"NEWS", "BOB", "2", "b"}),
-             .row = 0,
-             .attempts = {{"Rob", "9"}},
-             .after = rec({"News", "Rob", "9", "a"}) + kMailAlice + rec({"News", "Rob", "9", "a"}),
-             .selected = 0});
-        row("double quote refused", {.row = 1,
-                                     .attempts = {{"al\"ice"}},
-                                     .boxes = {kInvalidCharacterTitle, invalidCharacterText(0)},
-                                     .refusedAt = {"txt_Username"},
-                                     .selected = 1});
-        row("cancel", {.row = 2, .selected = 2});
-    }
-    void editAccount() { edit("cmd_Edit_Account"); }
 
     // The account vanished from the file (another program, or a restored
     // backup) before the dialog opened or while it was open: no dialog, or
@@ -258,53 +277,12 @@ private slots:
         notifier.onDialog = [&](QDialog& d) { return drive(d, {{"ann", "p"}}, change); };
         click("cmd_Edit_Account");
 
-        QCOMPARE(opened_, whileOpen);
+        QCOMPARE(seen_.opened, whileOpen);
         QCOMPARE(notifier.boxes(), (QStringList{kNotFoundTitle, notFoundText("alice")}));
         QCOMPARE(accountsFile(), changed);
         QCOMPARE(rows("lst_Username"),
                  changed.isNull() ? QStringList{"-- NO --"} : (QStringList{"zed", "mike"}));
         QCOMPARE(selectedRow("lst_Username"), changed.isNull() ? -1 : 1);
-    }
-
-    // Yes removes every record of the account, nothing else; the site is
-    // shown again with no account selected.
-    void removeAccount_data()
-    {
-        QTest::addColumn<Case>("c");
-        auto row = [](const char* name, const Case& c) { QTest::newRow(name) << c; };
-        row("the only account",
-            {.site = "Mail", .row = 0, .after = kZed + kAlice + kMike, .listed = {"-- NO --"}});
-        row("others keep their order, other sites keep theirs",
-            {.row = 1, .after = kZed + kMailAlice + kMike, .listed = {"zed", "mike"}});
-        row("every record of the name",
-            {.accounts = rec({"News", "bob", "1", ""}) + kAlice + rec({"NEWS", "BOB", "2", ""}),
-             .row = 0,
-             .after = kAlice,
-             .listed = {"alice"}});
-        row("empty user name", {.accounts = rec({"News", "", "p", ""}) + kAlice,
-                                .row = 0,
-                                .after = kAlice,
-                                .listed = {"alice"}});
-        row("No changes nothing", {.row = 1, .selected = 1, .listed = {"zed", "alice", "mike"}});
-    }
-
-    void removeAccount()
-    {
-        QFETCH(Case, c);
-        start(c.accounts, c.site, c.row);
-        const QString question =
-            "Are You Sure You Want To Remove The Account:  " + list("lst_Username")->selectedText();
-        const bool yes = !c.after.isNull();
-        notifier.answers = {yes};
-        click("cmd_Remove_Account");
-
-        QCOMPARE(notifier.boxes(), (QStringList{kRemoveTitle, question}));
-        QCOMPARE(accountsFile(), yes ? c.after : c.accounts);
-        QCOMPARE(rows("lst_Username"), c.listed);
-        QCOMPARE(rows("lst_Site")[selectedRow("lst_Site")], c.site);
-        QCOMPARE(selectedRow("lst_Username"), c.selected);
-        if (yes)
-            QCOMPARE(window->focusWidget(), child("cmd_Add_Account"));
     }
 };
 
