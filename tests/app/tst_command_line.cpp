@@ -25,20 +25,19 @@ private slots:
         sb::app::nameProgram();
         QVERIFY(tmp.isValid());
         root = QFileInfo(tmp.path()).canonicalFilePath();
-        QVERIFY(QDir(root).mkpath(QStringLiteral("real")));
-        QVERIFY(QDir(root).mkpath(QStringLiteral("locked")));
-        QVERIFY(QFile::link(tmp.filePath(QStringLiteral("real")),
-                            tmp.filePath(QStringLiteral("link"))));
-        QFile file(tmp.filePath(QStringLiteral("file")));
+        QVERIFY(QDir(root).mkpath("real"));
+        QVERIFY(QDir(root).mkpath("locked"));
+        QVERIFY(QFile::link(tmp.filePath("real"), tmp.filePath("link")));
+        QFile file(tmp.filePath("file"));
         QVERIFY(file.open(QIODevice::WriteOnly));
-        QVERIFY(QFile::setPermissions(tmp.filePath(QStringLiteral("locked")), {}));
+        QVERIFY(QFile::setPermissions(tmp.filePath("locked"), {}));
         // Relative folders are taken from the working directory.
         QVERIFY(QDir::setCurrent(root));
     }
 
     void cleanupTestCase()
     {
-        QFile::setPermissions(tmp.filePath(QStringLiteral("locked")),
+        QFile::setPermissions(tmp.filePath("locked"),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
@@ -82,17 +81,16 @@ private slots:
         QFETCH(QString, dataDir);
         QFETCH(QString, says);
         // Permissions do not stop root.
-        if (arguments.contains(QStringLiteral("locked")) &&
-            QDir(tmp.filePath(QStringLiteral("locked"))).isReadable())
+        if (arguments.contains("locked") && QDir(tmp.filePath("locked")).isReadable())
             QSKIP("this user enters any folder");
 
-        arguments.prepend(QStringLiteral("stashbook"));
+        arguments.prepend("stashbook");
         const CommandLine line = sb::app::readCommandLine(arguments);
         QCOMPARE(line.action, action);
         QCOMPARE(line.dataDir, dataDir.isEmpty() ? QString() : canonical(dataDir));
         QVERIFY2(line.text.contains(says), qPrintable(line.text));
         if (action == Action::Refuse)
-            QVERIFY2(line.text.startsWith(QStringLiteral("stashbook: ")), qPrintable(line.text));
+            QVERIFY2(line.text.startsWith("stashbook: "), qPrintable(line.text));
     }
 };
 

@@ -1,16 +1,39 @@
-// Copying from the main window: the commands of the two menus, the
-// double-clicks, the menus' enabled items, read back from the clipboard.
+// Copying to the clipboard: the texts without a window (the layouts built
+// from the account lists, the listing of every site's accounts read from
+// the file), and from the main window the commands of the two menus, the
+// double-clicks and the menus' enabled items, read back from the clipboard.
+#include "browse/account_view.h"
 #include "browse/selection_list.h"
+#include "export/all_accounts.h"
+#include "export/clipboard_text.h"
 #include "support/window_fixture.h"
 
 #include <QClipboard>
 #include <QMenu>
 #include <QMimeData>
+#include <QRandomGenerator>
 #include <QtTest>
 
+using namespace sb::exporting;
 using sb::test::rec;
 
 namespace {
+
+// The listing as the program's design describes it: the accounts file read
+// anew for every site of the list, as a selection in the window reads it.
+QString perSiteListing(const sb::store::RecordFile& accounts, const QStringList& sites,
+                       bool withExtraInfo, bool showSites)
+{
+    QString out;
+    for (const QString& site : sites) {
+        sb::browse::AccountView v;
+        if (readAccountView(sb::store::RecordFile::sites(accounts.dir), accounts, site, v).failed())
+            qFatal("cannot read the accounts");
+        const QString lines = accountsText(v.usernames, v.passwords, v.extraInfo, withExtraInfo);
+        out += showSites ? site + kLineEnd + lines + kLineEnd : lines;
+    }
+    return out;
+}
 
 const QString kSecretHint = QStringLiteral("x-kde-passwordManagerHint");
 
@@ -26,7 +49,7 @@ struct ListState : QAbstractItemView
 
 } // namespace
 
-class TestCopyWindow : public QObject, sb::test::WindowFixture
+class TestExport : public QObject, sb::test::WindowFixture
 {
     Q_OBJECT
 
@@ -47,6 +70,10 @@ class TestCopyWindow : public QObject, sb::test::WindowFixture
         WindowFixture::start();
     }
     QAction* action(const QString& name) { return child<QAction>(name); }
+    sb::store::RecordFile accountsFile() const
+    {
+        return sb::store::RecordFile::accounts(dir->path().toStdString());
+    }
     static QString clipboardText() { return QGuiApplication::clipboard()->text(); }
 
 private slots:
@@ -60,6 +87,117 @@ private slots:
         if (QWidget* menu = QApplication::activePopupWidget())
             menu->close();
         window.reset();
+    }
+
+    // Three account lists; what each layout makes of them. The row copied is
+    // the last one.
+    void accountLayouts_data()
+    {
+        QTest::addColumn<QList<QStringList>>("lists"); // user names, passwords, extra info
+        // The extra info column, the accounts without and with extra info,
+        // the last row.
+        QTest::addColumn<QStringList>("texts");
+        auto row = [](const char* name, const QStringList& users, const QStringList& passwords,
+                      const QStringList& extra, const char* extraColumn, const char* without,
+                      const char* with, const QString& lastRow) {
+            QTest::newRow(name) << QList<QStringList>{users, passwords, extra}
+                                << QStringList{extraColumn, without, with, lastRow};
+        };
+        row("second account without extra info", {"ann", "bob"}, {"pa", "pb"}, {"x.org", ""},
+            "x.org\r\n\r\n", "ann pa\r\nbob pb\r\n", "ann pa x.org\r\nbob pb \r\n", "bob pb ");
+        row("one account", {"u"}, {"p"}, {"x"}, "x\r\n", "u p\r\n", "u p x\r\n", "u p x");
+        row("blanks inside fields, as they stand", {"john doe"}, {" pass word"}, {"a  b "},
+            "a  b \r\n", "john doe  pass word\r\n", "john doe  pass word a  b \r\n",
+            "john doe  pass word a  b ");
+        row("empty fields", {""}, {""}, {""}, "\r\n", " \r\n", "  \r\n", "  ");
+        row("no rows", {}, {}, {}, "", "", "", QString());
+    }
+
+    void accountLayouts()
+    {
+        QFETCH(QList<QStringList>, lists);
+        QFETCH(QStringList, texts);
+        const auto& [users, passwords, extra] = std::tie(lists[0], lists[1], lists[2]);
+        QCOMPARE(linesText(extra), texts[0]);
+        QCOMPARE(accountsText(users, passwords, extra, false), texts[1]);
+        QCOMPARE(accountsText(users, passwords, extra, true), texts[2]);
+        if (!users.isEmpty())
+            QCOMPARE(rowText(users.last(), passwords.last(), extra.last()), texts[3]);
+    }
+
+    // Sites in list order; accounts in file order under every site whose
+    // name matches ignoring letter case (non-ASCII too); unknown sites left
+    // out. The other layouts are pinned through the window's commands.
+    void allAccounts_data()
+    {
+        QTest::addColumn<QByteArray>("file"); // null: no accounts file
+        QTest::addColumn<QStringList>("sites");
+        QTest::addColumn<bool>("withExtraInfo");
+        QTest::addColumn<bool>("showSites");
+        QTest::addColumn<QString>("text");
+        const char* eclair = "\xc3\xa9" // \u00e9, in UTF-8
+                             "clair";
+        const QByteArray file = rec({"ALPHA", "u1", "p1", "x1"}) + rec({"Gone", "g", "pg", "xg"}) +
+                                rec({"alpha", "u2", "p 2", ""}) + rec({eclair, "e", "pe", "xe"});
+        const QStringList sites{"Alpha", "Beta", "\u00c9CLAIR"};
+        QTest::newRow("sites shown, with extra info")
+            << file << sites << true << true
+            << "Alpha\r\nu1 p1 x1\r\nu2 p 2 \r\n\r\nBeta\r\n\r\n\u00c9CLAIR\r\ne pe xe\r\n\r\n";
+        QTest::newRow("a site listed twice")
+            << file << QStringList{"alpha", "Alpha"} << true << false
+            << "u1 p1 x1\r\nu2 p 2 \r\nu1 p1 x1\r\nu2 p 2 \r\n";
+        QTest::newRow("empty site list") << file << QStringList() << true << true << "";
+        QTest::newRow("no accounts file") << QByteArray() << sites << true << true
+                                          << "Alpha\r\n\r\nBeta\r\n\r\n\u00c9CLAIR\r\n\r\n";
+    }
+
+    void allAccounts()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, sites);
+        QFETCH(bool, withExtraInfo);
+        QFETCH(bool, showSites);
+        QFETCH(QString, text);
+        if (!file.isNull())
+            write("SB-Acnts.DaT", file);
+        QString out = "before";
+        QVERIFY(!allAccountsText(accountsFile(), sites, withExtraInfo, showSites, out).failed());
+        QCOMPARE(out, text);
+    }
+
+    // The one-pass listing gives what reading the file once per site gives,
+    // on names whose upper case is tricky.
+    void sameAsPerSiteReading()
+    {
+        const QStringList names = QStringLiteral("News|NEWS|news|News | Ne ws|stra\u00dfe|STRASSE|"
+                                                 "\u0131tem|ITEM|caf\u00e9|CAF\u00c9|\u03c3\u03c2|"
+                                                 "\u03a3\u03a3||Gone|a,b")
+                                      .split('|');
+        const QStringList fields = QStringLiteral("a| |b c||x,y|\u00fc").split('|');
+        QRandomGenerator random(12);
+        auto pick = [&random](const QStringList& from) {
+            return from[random.bounded(static_cast<int>(from.size()))];
+        };
+        for (int round = 0; round < 20; ++round) {
+            QStringList sites;
+            for (int i = random.bounded(8); i > 0; --i)
+                sites << pick(names);
+            QByteArray file;
+            for (int i = random.bounded(30); i > 0; --i) {
+                const QByteArray f[] = {pick(names).toUtf8(), pick(fields).toUtf8(),
+                                        pick(fields).toUtf8(), pick(fields).toUtf8()};
+                file +=
+                    rec({f[0].constData(), f[1].constData(), f[2].constData(), f[3].constData()});
+            }
+            write("SB-Acnts.DaT", file);
+            for (const bool with : {false, true}) {
+                for (const bool show : {false, true}) {
+                    QString out;
+                    QVERIFY(!allAccountsText(accountsFile(), sites, with, show, out).failed());
+                    QCOMPARE(out, perSiteListing(accountsFile(), sites, with, show));
+                }
+            }
+        }
     }
 
     // With the third account of News selected. Passwords, rows and account
@@ -249,5 +387,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestCopyWindow)
-#include "tst_copy_window.moc"
+QTEST_MAIN(TestExport)
+#include "tst_export.moc"

@@ -1,15 +1,21 @@
-// Browsing in the main window: start-up and reload, selecting a site, the
-// three linked account lists and the GO buttons, driven through the widgets.
+// Browsing: the rules without a window (the order of the site list, matching
+// site names, the captions of the account side), and in the main window
+// start-up and reload, selecting a site, the three linked account lists and
+// the GO buttons, driven through the widgets.
+#include "browse/account_view.h"
 #include "browse/selection_list.h"
+#include "browse/site_list.h"
+#include "common/name_match.h"
 #include "support/window_fixture.h"
 
 #include <QDesktopServices>
 #include <QMenu>
 #include <QtTest>
 
+using namespace sb::browse;
 using sb::test::rec;
 
-class TestBrowseWindow : public QObject, sb::test::WindowFixture
+class TestBrowse : public QObject, sb::test::WindowFixture
 {
     Q_OBJECT
 
@@ -44,6 +50,17 @@ class TestBrowseWindow : public QObject, sb::test::WindowFixture
     }
     const QList<bool> kAllOff{false, false, false};
 
+    // Names whose upper case is tricky: letter case, blanks, characters that
+    // upper-case to ASCII or to more characters, and a non-ASCII upper case.
+    static QStringList trickyNames()
+    {
+        return QStringLiteral("News|NEWS|news|News | News|Ne ws|| |ITEM|item|\u0131tem|\u0130tem|"
+                              "STRASSE|strasse|stra\u00dfe|FF|\uFB00|K|\u212A|caf\u00e9|"
+                              "CAF\u00c9|CAFE|\u01C5|\u01C4|\u01C6|\u03c3\u03c2|\u03a3\u03a3|"
+                              "\u65e5\u672c|a\u0301|\u00e1")
+            .split(QLatin1Char('|'));
+    }
+
 public slots:
     void open(const QUrl& url) { opened_.append(url); } // stands in for the browser
 
@@ -60,6 +77,71 @@ private slots:
         window.reset();
         for (const QString& scheme : schemes_)
             QDesktopServices::unsetUrlHandler(scheme);
+    }
+
+    void sortSiteNames_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QStringList>("sorted");
+        const QLocale english(QLocale::English, QLocale::UnitedStates);
+        QTest::newRow("letter case ignored, equal names keep their order")
+            << english << QStringList{"b", "MAIL", "Alpha", "a", "mail", "ALPHABET", "Mail"}
+            << QStringList{"a", "Alpha", "ALPHABET", "b", "MAIL", "mail", "Mail"};
+        QTest::newRow("accents sort with their base letter, blanks count")
+            << english << QStringList{"Zoo", "\u00c9clair", "Eagle", "a b", "ab", "a"}
+            << QStringList{"a", "a b", "ab", "Eagle", "\u00c9clair", "Zoo"};
+        // The POSIX locale of a bare session must not give code-point order.
+        QTest::newRow("POSIX locale") << QLocale::c() << QStringList{"banana", "Bank", "apple"}
+                                      << QStringList{"apple", "banana", "Bank"};
+    }
+
+    void sortSiteNames()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(QStringList, names);
+        QFETCH(QStringList, sorted);
+        const QLocale before;
+        QLocale::setDefault(locale);
+        sb::browse::sortSiteNames(names);
+        QLocale::setDefault(before);
+        QCOMPARE(names, sorted);
+    }
+
+    // The byte-level shortcut must agree with comparing upper-cased strings
+    // for every pair, including those where upper-casing changes the length.
+    void matcherAgreesWithUpperCase_data()
+    {
+        QTest::addColumn<QString>("selected");
+        for (const QString& name : trickyNames())
+            QTest::addRow("[%s]", qPrintable(name)) << name;
+    }
+
+    void matcherAgreesWithUpperCase()
+    {
+        QFETCH(QString, selected);
+        const sb::common::NameMatcher matcher(selected);
+        for (const QString& field : trickyNames())
+            QVERIFY2(matcher.matches(field.toStdString()) ==
+                         (field.toUpper() == selected.toUpper()),
+                     qPrintable(selected + " vs " + field));
+    }
+
+    // Names and addresses show as typed, '&' included; without a sites
+    // record the selected name stands alone.
+    void captions()
+    {
+        AccountView view;
+        view.siteName = "at&t";
+        view.siteUrl = "x.example/?a=1&b=2";
+        view.usernames = QStringList{"a", "b"};
+        QCOMPARE(sb::browse::siteCaption("AT&T", view, 9),
+                 "[SITE: AT&&T ]-[URL:  ]-[ACCOUNTS: 2/9 ]");
+        view.siteFound = true;
+        QCOMPARE(sb::browse::siteCaption("AT&T", view, 9),
+                 "[SITE: at&&t ]-[URL: x.example/?a=1&&b=2 ]-[ACCOUNTS: 2/9 ]");
+        QCOMPARE(copyAllCaption("AT&T", true), "Copy &All AT&&T Accounts");
+        QCOMPARE(copyAllCaption("AT&T", false), "Copy &All ------ Accounts");
     }
 
     // An empty folder: start-up makes no file and leaves only Add Site to press.
@@ -161,7 +243,9 @@ private slots:
     // A site without accounts shows a placeholder row. Each selection reads
     // both files afresh: an account appended since is listed, but the total
     // is the count of the last reload; a site whose sites record is gone
-    // keeps no address of the previous one.
+    // keeps no address of the previous one. A file that cannot be read is
+    // reported and nothing of it is shown: the view goes back to its state
+    // after a reload, the previous site's accounts included.
     void placeholderRowAndCounts()
     {
         sb::app::frmStashbook& w = start();
@@ -172,29 +256,22 @@ private slots:
         QCOMPARE(siteCaption(), "[SITE: Bank ]-[URL: www.bank.example ]-[ACCOUNTS: 0/5 ]");
         QVERIFY(child("cmd_Add_Account")->isEnabled());
 
-        write("SB-Acnts.DaT", accounts_ + rec({"bank", "new", "pw", ""}));
+        const QByteArray appended = accounts_ + rec({"bank", "new", "pw", ""});
+        write("SB-Acnts.DaT", appended);
         write("SB-Sites.DaT", rec({"Mail", "https://mail.example"}));
         selectSite("Mail");
         selectSite("Bank");
         QCOMPARE(rows("lst_Username"), QStringList{"new"});
         QCOMPARE(siteCaption(), "[SITE: Bank ]-[URL:  ]-[ACCOUNTS: 1/5 ]");
         QVERIFY(w.siteUrl().isEmpty());
+        write("SB-Acnts.DaT", appended + "\"Bank\",\"x");
+        selectSite("Mail");
+        QCOMPARE(notifier.titles, QStringList{"[Stashbook]  :File Error:  SB-Acnts.DaT"});
+        verifyNoSiteShown();
+        write("SB-Acnts.DaT", appended);
         click("cmd_Reload");
         selectSite("Mail");
         QVERIFY(siteCaption().endsWith("[ACCOUNTS: 2/6 ]"));
-    }
-
-    // A file that cannot be read is reported and nothing of it is shown: the
-    // view goes back to its state after a reload, the previous site's
-    // accounts included.
-    void damagedFileClearsTheView()
-    {
-        start();
-        selectSite("News");
-        write("SB-Acnts.DaT", accounts_ + "\"Bank\",\"x");
-        selectSite("Bank");
-        QCOMPARE(notifier.titles, QStringList{"[Stashbook]  :File Error:  SB-Acnts.DaT"});
-        verifyNoSiteShown();
     }
 
     // A list that gets the focus has a current row but no selection: the
@@ -346,5 +423,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestBrowseWindow)
-#include "tst_browse_window.moc"
+QTEST_MAIN(TestBrowse)
+#include "tst_browse.moc"
