@@ -1,5 +1,8 @@
-// Hiding to the tray and back, the hot key, the tray icon and exit, with a
-// stand-in hot key and tray (the offscreen platform has neither).
+// The command line (which folder the program runs on, which starts it
+// refuses before any window exists), and the shell: hiding to the tray and
+// back, the hot key, the tray icon and exit, with a stand-in hot key and tray
+// (the offscreen platform has neither).
+#include "app/command_line.h"
 #include "app/hotkey.h"
 #include "app/shell.h"
 #include "app/tray.h"
@@ -14,6 +17,8 @@
 
 namespace {
 
+using sb::app::CommandLine;
+using Action = CommandLine::Action;
 using Outcome = sb::app::GlobalHotKey::Outcome;
 using sb::app::TrayKind;
 
@@ -74,9 +79,17 @@ private:
 
 } // namespace
 
-class TestShell : public QObject, sb::test::WindowFixture
+class TestApp : public QObject, sb::test::WindowFixture
 {
     Q_OBJECT
+
+    QTemporaryDir tmp;
+    QString root; // canonical path of tmp
+
+    QString canonical(const QString& relative) const
+    {
+        return QFileInfo(tmp.filePath(relative)).canonicalFilePath();
+    }
 
     std::unique_ptr<FakeHotKey> hotKey_;
     std::unique_ptr<FakeTray> tray_;
@@ -106,6 +119,79 @@ class TestShell : public QObject, sb::test::WindowFixture
     }
 
 private slots:
+    void initTestCase()
+    {
+        sb::app::nameProgram();
+        QVERIFY(tmp.isValid());
+        root = QFileInfo(tmp.path()).canonicalFilePath();
+        QVERIFY(QDir(root).mkpath("real"));
+        QVERIFY(QDir(root).mkpath("locked"));
+        QVERIFY(QFile::link(tmp.filePath("real"), tmp.filePath("link")));
+        QFile file(tmp.filePath("file"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(QFile::setPermissions(tmp.filePath("locked"), {}));
+        // Relative folders are taken from the working directory.
+        QVERIFY(QDir::setCurrent(root));
+    }
+
+    void cleanupTestCase()
+    {
+        QFile::setPermissions(tmp.filePath("locked"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<Action>("action");
+        QTest::addColumn<QString>("dataDir"); // relative to the temporary folder
+        QTest::addColumn<QString>("says");    // a part of the text printed
+
+        auto row = [](const char* name, const QStringList& arguments, Action action,
+                      const char* dataDir, const char* says) {
+            QTest::newRow(name) << arguments << action << QString(dataDir) << QString(says);
+        };
+        const QString dir = "--data-dir";
+        row("default: the working directory", {}, Action::Run, ".", "");
+        row("relative folder", {dir, "real"}, Action::Run, "real", "");
+        row("one folder, two spellings", {"--data-dir=./link/../real/"}, Action::Run, "real", "");
+        row("symbolic link: the folder it names", {dir, "link"}, Action::Run, "real", "");
+        row("missing folder", {dir, "nowhere"}, Action::Refuse, "",
+            "\"nowhere\": No such file or directory");
+        row("a file, not a folder", {dir, "file"}, Action::Refuse, "", "\"file\": Not a directory");
+        row("a folder that cannot be entered", {dir, "locked"}, Action::Refuse, "",
+            "\"locked\": Permission denied");
+        row("empty folder name", {"--data-dir="}, Action::Refuse, "", "empty");
+        row("no folder after the option", {dir}, Action::Refuse, "",
+            "Missing value after '--data-dir'");
+        row("unknown option", {"--bogus", dir, "real"}, Action::Refuse, "",
+            "Unknown option 'bogus'");
+        row("stray argument", {"real"}, Action::Refuse, "", "unexpected argument 'real'");
+        row("help", {"--help"}, Action::Print, "", "--data-dir <DIR>");
+        row("help before a bad folder", {"-h", dir, "nowhere"}, Action::Print, "", "--version");
+        row("version", {"--version"}, Action::Print, "", "Stashbook " STASHBOOK_TEST_VERSION "\n");
+        row("version, short", {"-v"}, Action::Print, "", "Stashbook " STASHBOOK_TEST_VERSION "\n");
+    }
+
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(Action, action);
+        QFETCH(QString, dataDir);
+        QFETCH(QString, says);
+        // Permissions do not stop root.
+        if (arguments.contains("locked") && QDir(tmp.filePath("locked")).isReadable())
+            QSKIP("this user enters any folder");
+
+        arguments.prepend("stashbook");
+        const CommandLine line = sb::app::readCommandLine(arguments);
+        QCOMPARE(line.action, action);
+        QCOMPARE(line.dataDir, dataDir.isEmpty() ? QString() : canonical(dataDir));
+        QVERIFY2(line.text.contains(says), qPrintable(line.text));
+        if (action == Action::Refuse)
+            QVERIFY2(line.text.startsWith("stashbook: "), qPrintable(line.text));
+    }
+
     void init()
     {
         fresh();
@@ -303,5 +389,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestShell)
-#include "tst_shell.moc"
+QTEST_MAIN(TestApp)
+#include "tst_app.moc"
