@@ -26,16 +26,23 @@ bool isAscii(std::string_view s)
     return true;
 }
 
-char asciiUpper(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - ('a' - 'A')) : c;
-}
-
 } // namespace
 
 bool sameName(const QString& a, const QString& b)
 {
     return a.toUpper() == b.toUpper();
+}
+
+std::string upperUtf8(const QString& name)
+{
+    std::string key;
+    key.reserve(static_cast<size_t>(name.size()));
+    for (const QChar c : name) {
+        if (c.unicode() >= 0x80)
+            return name.toUpper().toStdString();
+        key.push_back(asciiUpper(static_cast<char>(c.unicode())));
+    }
+    return key;
 }
 
 NameMatcher::NameMatcher(const QString& name) : upper_(name.toUpper())

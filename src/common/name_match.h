@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <string>
 #include <string_view>
 
 namespace sb::common {
@@ -34,6 +35,17 @@ private:
     bool upperIsAscii_ = true;
     QByteArray asciiUpper_; // upper_ as bytes, when it is all ASCII
 };
+
+// The upper case of an ASCII letter; any other byte as it is.
+constexpr char asciiUpper(char c)
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - ('a' - 'A')) : c;
+}
+
+// The upper case of `name` as UTF-8: two names are the same name exactly
+// when these are equal. ASCII names, nearly all of them, skip Qt's case
+// mapping.
+std::string upperUtf8(const QString& name);
 
 // A record field (UTF-8) as text.
 inline QString fromUtf8(std::string_view s)

@@ -17,11 +17,6 @@ namespace sb::exporting {
 
 namespace {
 
-char asciiUpper(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - ('a' - 'A')) : c;
-}
-
 // Hashes text as if upper-cased byte by byte (FNV-1a). For ASCII text that
 // is the hash of its upper case; text that is already upper case hashes the
 // same either way.
@@ -31,7 +26,7 @@ std::uint64_t upperHash(std::string_view s, bool& ascii)
     ascii = true;
     for (const char c : s) {
         ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-        h = (h ^ static_cast<unsigned char>(asciiUpper(c))) * 1099511628211ull;
+        h = (h ^ static_cast<unsigned char>(common::asciiUpper(c))) * 1099511628211ull;
     }
     return h;
 }
@@ -58,15 +53,7 @@ public:
     // The group of `name` (a row of the list), made on first use.
     int add(const QString& name)
     {
-        std::string key;
-        key.reserve(static_cast<size_t>(name.size()));
-        for (const QChar c : name) {
-            if (c.unicode() >= 0x80) {
-                key = name.toUpper().toStdString();
-                break;
-            }
-            key.push_back(asciiUpper(static_cast<char>(c.unicode())));
-        }
+        const std::string key = common::upperUtf8(name);
         bool ascii = false;
         const std::uint64_t h = upperHash(key, ascii);
         Slot& slot = find(key, h, false);
@@ -108,7 +95,7 @@ private:
         const std::uint64_t h = upperHash(field, ascii);
         if (ascii)
             return find(field, h, true).group;
-        scratch_ = common::fromUtf8(field).toUpper().toStdString();
+        scratch_ = common::upperUtf8(common::fromUtf8(field));
         return find(scratch_, upperHash(scratch_, ascii), false).group;
     }
 
@@ -131,7 +118,7 @@ private:
         if (!fold)
             return std::memcmp(upper, text.data(), text.size()) == 0;
         for (size_t i = 0; i < text.size(); ++i) {
-            if (asciiUpper(text[i]) != upper[i])
+            if (common::asciiUpper(text[i]) != upper[i])
                 return false;
         }
         return true;
