@@ -1,12 +1,16 @@
-// X11: Ctrl+T through a passive key grab on the root window, the task list
-// through the EWMH _NET_WM_STATE hints, the trays through the XEmbed manager
-// selection and the StatusNotifierWatcher on the session bus. The X parts use
-// Qt's own xcb connection, so the grab lives exactly as long as the program's
-// connection to the display. Under any other Qt platform (Wayland, offscreen)
-// the program runs without a global hot key and its window stays in the task
-// list; StatusNotifierItem hosts are followed there too.
+// The freedesktop desktops, X11 and Wayland sessions alike, told apart at run
+// time. In an X11 session: Ctrl+T through a passive key grab on the root
+// window, the task list through the EWMH _NET_WM_STATE hints, the trays
+// through the XEmbed manager selection and the StatusNotifierWatcher on the
+// session bus. The X parts use Qt's own xcb connection, so the grab lives
+// exactly as long as the program's connection to the display. In a Wayland
+// session (natively or under Xwayland, where a grab sees only the keys sent to
+// the program's own windows) Ctrl+T goes through the desktop's shortcut
+// portal (portal_shortcut.cpp), the window stays in the task list, and the
+// StatusNotifierItem hosts are the trays.
 #include "app/hotkey.h"
 #include "app/platform.h"
+#include "app/portal_shortcut.h"
 #include "app/tray.h"
 
 #include <QAbstractNativeEventFilter>
@@ -551,17 +555,17 @@ void editNetWmState(xcb_connection_t* c, xcb_window_t window, xcb_atom_t netWmSt
 
 GlobalHotKey* createHotKey(QObject* parent)
 {
-    if (onX11())
+    switch (hotKeyRoute(QGuiApplication::platformName(), qEnvironmentVariable("XDG_SESSION_TYPE"),
+                        qEnvironmentVariable("WAYLAND_DISPLAY"))) {
+    case HotKeyRoute::X11Grab:
         return new X11HotKey(parent);
+    case HotKeyRoute::Portal:
+        return createPortalHotKey(parent);
+    case HotKeyRoute::None:
+        break;
+    }
     // Headless platforms (tests) have no user to press keys: nothing to say.
-    const QString platform = QGuiApplication::platformName();
-    const bool headless =
-        platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
-    return new UnavailableHotKey(
-        headless
-            ? QString()
-            : QStringLiteral("the %1 desktop offers no global hot keys to programs").arg(platform),
-        parent);
+    return new UnavailableHotKey(QString(), parent);
 }
 
 void setInTaskList(QWidget* window, bool inList)
@@ -628,6 +632,11 @@ void prepareToShow(QWidget* window, bool inTaskList)
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, wid, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 32,
                         static_cast<uint32_t>(hints.size()), hints.constData());
     xcb_flush(c);
+}
+
+bool canUnminimize()
+{
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
 TrayHosts* createTrayHosts(QObject* parent)
