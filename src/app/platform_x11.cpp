@@ -311,9 +311,10 @@ private:
 // MANAGER message that follows the selection.
 constexpr int kHostSettleMs = 250;
 constexpr int kManagerSettleMs = 100;
-// At start the watcher's answer is waited for, so that the window starts out
-// where it belongs; a watcher that does not answer by then counts as none
-// until it does.
+// Nothing is asked before the window is up. Then no tray is offered until
+// the watcher has answered, so that Qt, which ties the program to the first
+// kind of tray it makes an icon for, finds the same one as we do; a watcher
+// that does not answer by then counts as none until it does.
 constexpr int kStartUpAnswerMs = 500;
 
 // The trays, from the desktop's notices:
@@ -327,10 +328,9 @@ constexpr int kStartUpAnswerMs = 500;
 class X11TrayHosts final : public TrayHosts, public QAbstractNativeEventFilter
 {
 public:
-    explicit X11TrayHosts(QObject* parent) : TrayHosts(parent), bus_(QDBusConnection::sessionBus())
+    explicit X11TrayHosts(QObject* parent) : TrayHosts(parent)
     {
-        followStatusNotifierHosts();
-        followXEmbedTrays();
+        QMetaObject::invokeMethod(this, &X11TrayHosts::start, Qt::QueuedConnection);
     }
 
     ~X11TrayHosts() override
@@ -341,6 +341,8 @@ public:
 
     bool offers(TrayKind kind) const override
     {
+        if (!settled_)
+            return false;
         switch (kind) {
         case TrayKind::StatusNotifier:
             return hostReady_;
@@ -385,6 +387,8 @@ protected:
         if (event->timerId() == settleHost_.timerId()) {
             settleHost_.stop();
             askForHost();
+        } else if (event->timerId() == settleStart_.timerId()) {
+            settle();
         } else if (event->timerId() == settleManager_.timerId()) {
             settleManager_.stop();
             setManagerReady(managerOwned());
@@ -401,10 +405,29 @@ private:
         xcb_window_t owner;
     };
 
-    void followStatusNotifierHosts()
+    void start()
+    {
+        bus_ = QDBusConnection::sessionBus();
+        followXEmbedTrays();
+        if (!followStatusNotifierHosts())
+            return settle();
+        settleStart_.start(kStartUpAnswerMs, this);
+    }
+
+    // The trays are known: from now on they are offered.
+    void settle()
+    {
+        settleStart_.stop();
+        if (settled_)
+            return;
+        settled_ = true;
+        emit changed();
+    }
+
+    bool followStatusNotifierHosts()
     {
         if (!bus_.isConnected())
-            return;
+            return false;
         auto* names = new QDBusServiceWatcher(kWatcherService, bus_,
                                               QDBusServiceWatcher::WatchForOwnerChange, this);
         connect(names, &QDBusServiceWatcher::serviceOwnerChanged, this,
@@ -420,13 +443,8 @@ private:
         const auto askSoon = [this] { settleHost_.start(kHostSettleMs, this); };
         connect(watcher, &WatcherSignals::StatusNotifierHostRegistered, this, askSoon);
         connect(watcher, &WatcherSignals::StatusNotifierHostUnregistered, this, askSoon);
-
-        const QDBusMessage answer = bus_.call(hostQuery(), QDBus::Block, kStartUpAnswerMs);
-        const QDBusError::ErrorType error = QDBusError(answer).type();
-        if (error == QDBusError::NoReply || error == QDBusError::Timeout)
-            askSoon(); // slow, not absent: its answer is taken when it comes
-        else
-            takeAnswer(answer);
+        askForHost();
+        return true;
     }
 
     QDBusMessage hostQuery() const
@@ -447,6 +465,7 @@ private:
                     finished->deleteLater();
                     if (asked == asked_) // nothing changed since it was asked
                         takeAnswer(finished->reply());
+                    settle();
                 });
     }
 
@@ -461,7 +480,8 @@ private:
         if (ready == hostReady_)
             return;
         hostReady_ = ready;
-        emit changed();
+        if (settled_)
+            emit changed();
     }
 
     void followXEmbedTrays()
@@ -516,10 +536,13 @@ private:
         if (ready == managerReady_)
             return;
         managerReady_ = ready;
-        emit changed();
+        if (settled_)
+            emit changed();
     }
 
-    QDBusConnection bus_;
+    QDBusConnection bus_{QString()}; // the session bus, once started
+    bool settled_ = false;
+    QBasicTimer settleStart_;
     bool hostReady_ = false;
     int asked_ = 0; // answers to older questions are dropped
     QBasicTimer settleHost_;
