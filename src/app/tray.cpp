@@ -2,7 +2,9 @@
 
 #include "app/platform.h"
 
+#include <QImageReader>
 #include <QMenu>
+#include <QPixmap>
 
 // The icon is compiled into the program's static core library, and a linker
 // takes an object file from a static library only when something refers to
@@ -19,7 +21,11 @@ QIcon programIcon()
 {
     static const bool loaded = (loadCompiledResources(), true);
     Q_UNUSED(loaded);
-    return QIcon(QStringLiteral(":/stashbook/icon.png"));
+    // Read as what it is: left to guess, Qt would load every image format
+    // plugin there is to ask each whether it knows the file.
+    QImageReader reader(QStringLiteral(":/stashbook/icon.png"), "png");
+    reader.setAutoDetectImageFormat(false);
+    return QIcon(QPixmap::fromImage(reader.read()));
 }
 
 SystemTrayIcon::SystemTrayIcon(QObject* parent)
