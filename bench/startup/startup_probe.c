@@ -6,13 +6,18 @@
  * first program's.
  *
  *   startup_probe RUNS SETTLE_MS program [args...] [-- program [args...]]...
+ *
+ * Each run is killed once measured; the sockets it leaves in the folder
+ * named by STARTUP_PROBE_SOCKETS are removed, as its normal exit would.
  */
 #define _GNU_SOURCE
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -52,6 +57,23 @@ struct figures
     double *times, *rss_map, *rss_settled;
 };
 
+/* Removes the sockets in `dir`, as a program that ends normally removes its
+ * own: each run is then an ordinary start, not one after a crash. */
+static void remove_sockets(const char* dir)
+{
+    DIR* d = dir ? opendir(dir) : NULL;
+    if (!d)
+        return;
+    struct dirent* e;
+    char path[4096];
+    struct stat st;
+    while ((e = readdir(d)))
+        if (snprintf(path, sizeof path, "%s/%s", dir, e->d_name) < (int)sizeof path &&
+            lstat(path, &st) == 0 && S_ISSOCK(st.st_mode))
+            unlink(path);
+    closedir(d);
+}
+
 /* One run: exec to the first mapped window, and the memory then and later. */
 static int run_once(xcb_connection_t* c, char** argv, int settle_ms, double* time, double* rss_map,
                     double* rss_settled)
@@ -87,6 +109,7 @@ static int run_once(xcb_connection_t* c, char** argv, int settle_ms, double* tim
     *rss_settled = rss_kib(pid) / 1024.0;
     kill(pid, SIGKILL);
     waitpid(pid, NULL, 0);
+    remove_sockets(getenv("STARTUP_PROBE_SOCKETS"));
     /* Drop the unmap/destroy events of this run. */
     free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), NULL));
     xcb_generic_event_t* ev;

@@ -184,10 +184,30 @@ public:
     explicit X11HotKey(QObject* parent) : GlobalHotKey(parent) {}
     ~X11HotKey() override { unregisterKey(); }
 
+    // The grab waits for the event loop: the window's first frame does not
+    // need the key, and asking the X server for it takes a few round trips.
     Registration registerKey() override
     {
         if (isRegistered())
             return {Outcome::Registered, {}};
+        if (!wanted_) {
+            wanted_ = true;
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (!wanted_ || isRegistered())
+                        return;
+                    const Registration r = grab();
+                    wanted_ = r.ok();
+                    emit registrationFinished(r);
+                },
+                Qt::QueuedConnection);
+        }
+        return {Outcome::Pending, {}};
+    }
+
+    Registration grab()
+    {
         xcb_connection_t* c = connection();
         if (!c)
             return {Outcome::Unsupported, QStringLiteral("no connection to the X server")};
@@ -232,6 +252,7 @@ public:
 
     void unregisterKey() override
     {
+        wanted_ = false;
         if (!isRegistered())
             return;
         if (QCoreApplication* app = QCoreApplication::instance())
@@ -297,6 +318,7 @@ private:
         roots_.clear();
     }
 
+    bool wanted_ = false; // registered, or about to be
     xcb_keycode_t keycode_ = 0;
     QList<Grab> grabs_;
     QList<xcb_window_t> roots_;

@@ -24,8 +24,10 @@ constexpr int kAnswerWaitMs = 10'000;
 // A program that ends just as it is asked closes the connection unanswered;
 // the next look finds its socket gone or dead.
 constexpr int kAttempts = 3;
-// A socket that refuses a connection twice this far apart was left behind.
-constexpr int kStaleCheckMs = 100;
+// A socket that keeps refusing connections for this long was left behind:
+// a program listens a moment after it has made its socket.
+constexpr int kStaleChecks = 5;
+constexpr int kStaleCheckGapMs = 5;
 
 QString lockProblem(QLockFile::LockError error)
 {
@@ -93,12 +95,14 @@ SingleInstance::Claim SingleInstance::claim(Request request)
             return Claim::Failed;
         }
         QLocalSocket again;
-        again.connectToServer(socketPath_);
-        if (!again.waitForConnected(kConnectMs)) {
-            QThread::msleep(kStaleCheckMs);
+        bool connected = false;
+        for (int check = 0; check < kStaleChecks && !connected; ++check) {
+            if (check > 0)
+                QThread::msleep(kStaleCheckGapMs);
             again.connectToServer(socketPath_);
+            connected = again.waitForConnected(kConnectMs);
         }
-        if (again.waitForConnected(kConnectMs)) {
+        if (connected) {
             lock.unlock();
             if (forward(again))
                 return Claim::Forwarded;
