@@ -85,7 +85,9 @@ OkCancel makeOkCancel(QDialog* dialog, const char* arrayName, QRect okTwips, QRe
     for (QPushButton* b : {pair.ok, pair.cancel}) {
         b->setObjectName(QLatin1String(arrayName));
         b->setProperty("index", index);
-        b->setAutoDefault(false);
+        // Enter presses the button that has the focus, Cancel included;
+        // in a text box it presses OK, the default button.
+        b->setAutoDefault(true);
         const QRect r = index == 0 ? okTwips : cancelTwips;
         placeInTwips(b, r.x(), r.y(), r.width(), r.height());
         QObject::connect(b, &QPushButton::clicked, dialog, [onClick, index] { onClick(index); });

@@ -43,9 +43,10 @@ TextBox* makeTextBox(QWidget* parent, const char* name, const QString& accessibl
 // A caption beneath a text box, centred.
 QLabel* makeLabel(QWidget* parent, const QString& text, int left, int top, int width, int height);
 
-// The OK (index 0, the default button: Enter) and Cancel (index 1) pair,
-// both named `arrayName` and told apart by index; a click calls `onClick`
-// with the index. Rectangles are in twips.
+// The OK (index 0) and Cancel (index 1) pair, both named `arrayName` and
+// told apart by index; a click calls `onClick` with the index. Enter or
+// Space presses the button that has the focus; Enter in a text box presses
+// OK, the default button. Rectangles are in twips.
 struct OkCancel
 {
     QPushButton* ok;

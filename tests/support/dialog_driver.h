@@ -51,17 +51,19 @@ inline void typeOver(QLineEdit* b, const QString& text)
     QTest::keyClicks(b, text);
 }
 
-// "OK" or "Cancel" (the buttons of the array `buttons`), "Enter", "Esc" or
-// "close box".
+// "OK" or "Cancel" (clicked; the buttons of the array `buttons`), "Enter"
+// (in the focused box), "Enter on Cancel" (tabbed to), "Esc" or "close box".
 inline void closeDialog(QDialog& d, const QString& how, const char* buttons)
 {
-    if (how == "Enter" || how == "Esc")
-        QTest::keyClick(d.focusWidget(), how == "Enter" ? Qt::Key_Return : Qt::Key_Escape);
+    QPushButton* button = dialogs::okCancelButton(&d, buttons, how.endsWith("Cancel") ? 1 : 0);
+    if (how == "Enter on Cancel")
+        button->setFocus(Qt::TabFocusReason);
+    if (how.startsWith("Enter") || how == "Esc")
+        QTest::keyClick(d.focusWidget(), how == "Esc" ? Qt::Key_Escape : Qt::Key_Return);
     else if (how == "close box")
         d.close();
     else
-        QTest::mouseClick(dialogs::okCancelButton(&d, buttons, how == "OK" ? 0 : 1),
-                          Qt::LeftButton);
+        QTest::mouseClick(button, Qt::LeftButton);
 }
 
 } // namespace sb::test

@@ -219,7 +219,8 @@ private slots:
         const QStringList stored = selectedAccount(), before = rows("lst_Username");
         notifier.answers = {!c.after.isNull()}; // to the removal question
         notifier.onDialog = [&](QDialog& d) { return drive(d, c.attempts); };
-        click(button);
+        child(button)->setFocus(Qt::TabFocusReason); // Enter presses the focused button
+        QTest::keyClick(child(button), Qt::Key_Return);
 
         const bool add = button == "cmd_Add_Account", remove = button == "cmd_Remove_Account";
         const bool written = !c.after.isNull();

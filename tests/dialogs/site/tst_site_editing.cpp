@@ -263,7 +263,7 @@ private slots:
             {"Apple", "Banana", "blueberry", "Cherry"});
         row("refused in another letter case, then corrected", kSites, {"APPLE", "Apricot"}, "OK",
             {"Apple", "Apricot", "Banana", "Cherry"});
-        for (const char* how : {"Cancel", "Esc", "close box"})
+        for (const char* how : {"Cancel", "Esc", "close box", "Enter on Cancel"})
             row(how, kSites, {"Date"}, how, kFruit);
     }
 
