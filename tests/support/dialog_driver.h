@@ -6,6 +6,7 @@
 #include "dialogs/dialog_kit.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDialog>
 #include <QLineEdit>
 #include <QPushButton>
@@ -42,13 +43,19 @@ inline QString focusedBox(const QDialog& d)
     return b && b->selectedText() == b->text() ? b->objectName() : QStringLiteral("?");
 }
 
-// Tabs into the box and types over its text; an empty text clears it.
+// Tabs into the box and types over its text; an empty text clears it. A
+// text with a line break, which no key types, is pasted with Ctrl+V.
 inline void typeOver(QLineEdit* b, const QString& text)
 {
     b->setFocus(Qt::TabFocusReason);
     if (text.isEmpty())
         QTest::keyClick(b, Qt::Key_Delete);
-    QTest::keyClicks(b, text);
+    if (text.contains(u'\r') || text.contains(u'\n')) {
+        QGuiApplication::clipboard()->setText(text);
+        QTest::keyClick(b, Qt::Key_V, Qt::ControlModifier);
+    } else {
+        QTest::keyClicks(b, text);
+    }
 }
 
 // "OK" or "Cancel" (clicked; the buttons of the array `buttons`), "Enter"

@@ -22,6 +22,7 @@ const QByteArray kMailAlice = rec({"Mail", "alice", "pw-ma", ""});
 const QByteArray kAlice = rec({"news", "alice", "pw-a", "x-a"});
 const QByteArray kMike = rec({"News", "mike", "pw-m", ""});
 const QByteArray kAccounts = kZed + kMailAlice + kAlice + kMike;
+const QByteArray kBig = rec({"News", "big", "pw", QByteArray(1 << 20, 'x').constData()});
 
 // Each attempt types into the boxes (a null entry leaves a box alone, an
 // empty one clears it) and presses Enter; no attempt left: Cancel.
@@ -149,6 +150,12 @@ private slots:
                        invalidCharacterText(2)},
              .refusedAt = {"txt_Password", "txt_Referral_URL"},
              .selected = 2});
+        row("Add", "a pasted line end is dropped: a duplicate",
+            {.row = 1,
+             .attempts = {{"alice\r\n"}},
+             .boxes = {kDuplicateTitle, duplicateText("alice")},
+             .refusedAt = {"txt_Username"},
+             .selected = 1});
         row("Add", "cancel keeps the row", {.row = 1, .selected = 1});
         row("Add", "cancel on placeholder", {.site = "Bank"});
         const QString keep; // leaves its box as it is
@@ -174,6 +181,8 @@ private slots:
              .attempts = {{"zed"}},
              .after = kZed + rec({"Mail", "zed", "pw-ma", ""}) + kAlice + kMike,
              .selected = 0});
+        row("Edit", "a megabyte of extra info, byte for byte",
+            {.accounts = kBig, .row = 0, .attempts = {{}}, .after = kBig, .selected = 0});
         row("Edit", "no change writes the site as listed",
             {.row = 0,
              .attempts = {{}},
