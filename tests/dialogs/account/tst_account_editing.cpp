@@ -188,13 +188,13 @@ private slots:
              .attempts = {{}},
              .after = rec({"News", "zed", "pw-z", "x-z"}) + kMailAlice + kAlice + kMike,
              .selected = 0});
-        row("Edit", "every record of the name replaced where it stands",
+        row("Edit", "the second record of a name: that one only",
             {.accounts =
                  rec({"News", "bob", "1", "a"}) + kMailAlice + rec({"NEWS", "BOB", "2", "b"}),
-             .row = 0,
+             .row = 1,
              .attempts = {{"Rob", "9"}},
-             .after = rec({"News", "Rob", "9", "a"}) + kMailAlice + rec({"News", "Rob", "9", "a"}),
-             .selected = 0});
+             .after = rec({"News", "bob", "1", "a"}) + kMailAlice + rec({"News", "Rob", "9", "b"}),
+             .selected = 1});
         row("Edit", "double quote refused",
             {.row = 1,
              .attempts = {{"al\"ice"}},
@@ -206,11 +206,11 @@ private slots:
             {.site = "Mail", .row = 0, .after = kZed + kAlice + kMike, .listed = {"-- NO --"}});
         row("Remove", "others keep their order, other sites keep theirs",
             {.row = 1, .after = kZed + kMailAlice + kMike, .listed = {"zed", "mike"}});
-        row("Remove", "every record of the name",
+        row("Remove", "the second record of a name: that one only",
             {.accounts = rec({"News", "bob", "1", ""}) + kAlice + rec({"NEWS", "BOB", "2", ""}),
-             .row = 0,
-             .after = kAlice,
-             .listed = {"alice"}});
+             .row = 2,
+             .after = rec({"News", "bob", "1", ""}) + kAlice,
+             .listed = {"bob", "alice"}});
         row("Remove", "empty user name",
             {.accounts = rec({"News", "", "p", ""}) + kAlice,
              .row = 0,
