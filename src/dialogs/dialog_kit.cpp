@@ -1,5 +1,6 @@
 #include "dialogs/dialog_kit.h"
 
+#include "common/font_fit.h"
 #include "common/twips.h"
 
 #include <QDialog>
@@ -73,6 +74,7 @@ QLabel* makeLabel(QWidget* parent, const QString& text, int left, int top, int w
     auto* label = new QLabel(text, parent);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     placeInTwips(label, left, top, width, height);
+    common::fitFont(label);
     return label;
 }
 
@@ -88,6 +90,7 @@ OkCancel makeOkCancel(QDialog* dialog, const char* arrayName, QRect okTwips, QRe
         b->setAutoDefault(false);
         const QRect r = index == 0 ? okTwips : cancelTwips;
         placeInTwips(b, r.x(), r.y(), r.width(), r.height());
+        common::fitFont(b);
         QObject::connect(b, &QPushButton::clicked, dialog, [onClick, index] { onClick(index); });
         ++index;
     }

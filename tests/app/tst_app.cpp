@@ -11,7 +11,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QLabel>
 #include <QMenu>
+#include <QStyleOptionButton>
 #include <QTimer>
 #include <QtTest>
 
@@ -312,6 +314,78 @@ private slots:
                 tray_->offer(trigger == "tray back" ? kind : TrayKind::None);
             verifyAt(step.section('>', -1));
         }
+    }
+
+    // No text of a button or label is cut or drawn on its button's edge (the
+    // style's margins): where the design is too narrow for the desktop's font,
+    // that control's font shrinks just enough, to 7 points at least, at which
+    // the left-aligned site caption alone may still be cut. ctest runs this at
+    // 96 and at 144 dpi.
+    void textsFit_data()
+    {
+        QTest::addColumn<QString>("opener"); // of the dialog walked; empty: the window
+        QTest::addColumn<QString>("site");   // selected, with its first account
+        const QString longName = QString("Long Site Name ").repeated(9);
+        QTest::newRow("window") << QString() << QString();
+        QTest::newRow("window, site") << QString() << "Example";
+        QTest::newRow("window, long site name") << QString() << longName;
+        QTest::newRow("Add Site") << "cmd_Add_Site" << QString();
+        QTest::newRow("Edit Site") << "cmd_Edit_Site" << longName;
+        QTest::newRow("Add Account") << "cmd_Add_Account"
+                                     << "Example";
+        QTest::newRow("Edit Account") << "cmd_Edit_Account"
+                                      << "Example";
+    }
+
+    void textsFit()
+    {
+        QFETCH(QString, opener);
+        QFETCH(QString, site);
+        write("SB-Sites.DaT", site.isEmpty() ? "" : "\"" + site.toUtf8() + "\",\"www.x.com\"\r\n");
+        write("SB-Acnts.DaT", "\"" + site.toUtf8() + "\",\"Bob Bobbington\",\"s3cret\",\"\"\r\n");
+        start();
+        if (!site.isEmpty()) {
+            selectSite(site);
+            clickRow("lst_Username", 0);
+        }
+        QStringList walked, cut; // the texts, and those cut or shrunk without need
+        const auto walk = [&](QWidget& top) {
+            for (QWidget* w : top.findChildren<QWidget*>()) {
+                auto* button = qobject_cast<QPushButton*>(w);
+                auto* label = qobject_cast<QLabel*>(w);
+                const QString text = button ? button->text() : label ? label->text() : QString();
+                if (text.isEmpty() || !w->isVisibleTo(&top))
+                    continue;
+                const int room = w->contentsRect().width();
+                const auto need = [&](const QFont& font) {
+                    const QSize s = QFontMetrics(font).size(Qt::TextShowMnemonic, text);
+                    QStyleOptionButton o; // without text: no least width of a labelled button
+                    o.initFrom(w);
+                    o.features = button && button->autoDefault() ? o.AutoDefaultButton : o.None;
+                    return button ? w->style()
+                                        ->sizeFromContents(QStyle::CT_PushButton, &o, s, w)
+                                        .width()
+                                  : s.width();
+                };
+                const qreal points = w->font().pointSizeF();
+                walked << text;
+                if (points < 7 || QFontMetrics(w->font()).height() > w->contentsRect().height() ||
+                    (need(w->font()) > room && !(points == 7 && text.startsWith("[SITE: "))) ||
+                    (points != w->parentWidget()->font().pointSizeF() &&
+                     need(w->parentWidget()->font()) <= room))
+                    cut << QString("%1 at %2 pt: %3 of %4")
+                               .arg(text)
+                               .arg(points)
+                               .arg(need(w->font()))
+                               .arg(room);
+            }
+        };
+        if (opener.isEmpty())
+            walk(*window);
+        else
+            clickAndDrive(opener, [&](QDialog& d) { walk(d); });
+        QVERIFY2(walked.size() >= 4, qPrintable(walked.join(", ")));
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join("; ")));
     }
 
     // Exit gives the hot key back, removes the icon and takes along a
