@@ -169,6 +169,9 @@ private slots:
         row("unknown option", {"--bogus", dir, "real"}, Action::Refuse, "",
             "Unknown option 'bogus'");
         row("stray argument", {"real"}, Action::Refuse, "", "unexpected argument 'real'");
+        row("Qt's own options, left to Qt",
+            {"-platform", "offscreen", "--style=fusion", "-reverse", dir, "real"}, Action::Run,
+            "real", "");
         row("help", {"--help"}, Action::Print, "", "--data-dir <DIR>");
         row("help before a bad folder", {"-h", dir, "nowhere"}, Action::Print, "", "--version");
         row("version", {"--version"}, Action::Print, "", "Stashbook " STASHBOOK_TEST_VERSION "\n");
