@@ -1,5 +1,6 @@
 #include "dialogs/dialog_kit.h"
 
+#include "common/font_fit.h"
 #include "common/twips.h"
 
 #include <QDialog>
@@ -132,6 +133,7 @@ QLabel* makeLabel(QWidget* parent, const QString& text, int left, int top, int w
     auto* label = new QLabel(text, parent);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     placeInTwips(label, left, top, width, height);
+    common::fitFont(label);
     return label;
 }
 
@@ -149,6 +151,7 @@ OkCancel makeOkCancel(QDialog* dialog, const char* arrayName, QRect okTwips, QRe
         b->setAutoDefault(true);
         const QRect r = index == 0 ? okTwips : cancelTwips;
         placeInTwips(b, r.x(), r.y(), r.width(), r.height());
+        common::fitFont(b);
         QObject::connect(b, &QPushButton::clicked, dialog, [onClick, index] { onClick(index); });
         ++index;
     }
