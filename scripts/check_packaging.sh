@@ -3,10 +3,12 @@
 #   - `cmake --install` into a staging folder puts exactly the expected files
 #     there, all named by one application id, the icons in their sizes;
 #   - the desktop entry and the AppStream metadata pass their validators;
-#   - the installed program answers --version, and refuses a missing data
-#     folder and an unknown option with status 2 before any window;
+#   - the installed program answers --help and --version, and refuses a
+#     missing data folder and an unknown option with status 2, on a terminal
+#     without a display;
 #   - CPack builds the .deb, with that tree, the project's version and the
-#     libraries it links, and lintian finds no error in it.
+#     libraries it links, and lintian finds no error in it, and its program
+#     built with Debian's hardening flags (bind now, fortified functions).
 #
 #   scripts/check_packaging.sh [build-folder]     (default: build/default)
 set -euo pipefail
@@ -78,7 +80,10 @@ appstreamcli validate --no-net "$metainfo" >"$build/appstream.log" 2>&1 ||
 echo "ok - desktop entry and metadata are valid"
 
 # --- The installed program's command line ----------------------------------
-run() { QT_QPA_PLATFORM=offscreen "$stage/usr/bin/stashbook" "$@" >"$build/out.txt" 2>"$build/err.txt"; }
+run() {
+    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$stage/usr/bin/stashbook" "$@" \
+        >"$build/out.txt" 2>"$build/err.txt"
+}
 expect_refusal() { # what arguments...
     local what=$1 status=0
     shift
@@ -87,12 +92,14 @@ expect_refusal() { # what arguments...
     grep -q '^stashbook: ' "$build/err.txt" || fail "$what: no message on standard error"
     [ ! -s "$build/out.txt" ] || fail "$what: printed on standard output"
 }
+run --help || fail "--help: status $?"
+grep -q -- '--data-dir <DIR>' "$build/out.txt" || fail "--help says '$(cat "$build/out.txt")'"
 run --version || fail "--version: status $?"
 [ "$(cat "$build/out.txt")" = "Stashbook $version" ] || fail "--version says '$(cat "$build/out.txt")'"
 expect_refusal "missing data folder" --data-dir "$stage/no such folder"
 expect_refusal "a file as data folder" --data-dir "$stage/usr/bin/stashbook"
 expect_refusal "unknown option" --no-such-option
-echo "ok - command line: --version, refusals with status 2"
+echo "ok - command line without a display: --help, --version, refusals with status 2"
 
 # --- The Debian package ---------------------------------------------------------
 cmake --build "$build" --target package >"$build/cpack.log" 2>&1 || { cat "$build/cpack.log"; fail "cpack"; }
@@ -111,5 +118,7 @@ lintian_status=0
 lintian --fail-on error --display-info "$deb" >"$build/lintian.log" 2>&1 || lintian_status=$?
 grep -v 'running with root privileges' "$build/lintian.log" || true
 [ "$lintian_status" -eq 0 ] || fail "lintian reports errors"
-echo "ok - $(basename "$deb"): version, dependencies, contents, lintian"
+! grep -E 'hardening-no-(bindnow|fortify-functions)' "$build/lintian.log" ||
+    fail "the program lacks Debian's hardening flags"
+echo "ok - $(basename "$deb"): version, dependencies, contents, lintian, hardening"
 echo "PASS: packaging"

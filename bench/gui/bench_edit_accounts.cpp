@@ -21,6 +21,7 @@ namespace {
 using sb::bench::fail;
 using sb::bench::Timings;
 using sb::dialogs::account::Account;
+using sb::dialogs::account::AccountRow;
 using sb::dialogs::account::SiteAccounts;
 
 } // namespace
@@ -93,13 +94,13 @@ int main(int argc, char* argv[])
         const Account extra{QStringLiteral("bench-step"), QStringLiteral("pw"), QString()};
         SiteAccounts::Scan scan;
         check.start();
-        accountsOfSite.scan(QStringLiteral("nobody"), extra.username, scan);
+        accountsOfSite.scan(AccountRow{QStringLiteral("nobody")}, extra.username, scan);
         check.stop();
         append.start();
         accountsOfSite.add(extra);
         append.stop();
         rewrite.start();
-        accountsOfSite.remove(extra.username);
+        accountsOfSite.remove({extra.username});
         rewrite.stop();
         reload.start();
         window.Load_Lists();

@@ -40,6 +40,24 @@ QString folderProblem(const QString& given)
     return {};
 }
 
+// The options Qt's application object takes out of the command line itself
+// (with one dash or two): they are let through here, and the application
+// object made afterwards acts on them.
+void addQtOptions(QCommandLineParser& parser)
+{
+    const auto add = [&parser](const char* names, const QString& valueName) {
+        for (const QString& name : QString::fromLatin1(names).split(QLatin1Char(' '))) {
+            QCommandLineOption o(name, {}, valueName);
+            o.setFlags(QCommandLineOption::HiddenFromHelp);
+            parser.addOption(o);
+        }
+    };
+    add("platform platformpluginpath platformtheme plugin qwindowgeometry geometry qwindowicon "
+        "icon qwindowtitle title session qmljsdebugger style stylesheet display name visual",
+        QStringLiteral("value"));
+    add("reverse testability widgetcount qdevel qdebug nograb dograb", {});
+}
+
 CommandLine refuse(const QString& program, const QString& message)
 {
     return {CommandLine::Action::Refuse,
@@ -75,11 +93,17 @@ CommandLine readCommandLine(const QStringList& arguments)
         QStringLiteral("The folder that holds the record files (default: the working directory)."),
         QStringLiteral("DIR"));
     parser.addOptions({help, version, dataDir});
+    // Qt's options are words after a single dash ("-platform xcb").
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    addQtOptions(parser);
 
     if (!parser.parse(arguments))
         return refuse(program, parser.errorText());
     if (parser.isSet(help))
-        return {CommandLine::Action::Print, parser.helpText(), {}};
+        // Before the application object exists, Qt knows no program name.
+        return {CommandLine::Action::Print,
+                parser.helpText().replace(QStringLiteral("<executable_name>"), arguments.value(0)),
+                {}};
     if (parser.isSet(version))
         return {CommandLine::Action::Print,
                 QCoreApplication::applicationName() + QLatin1Char(' ') +

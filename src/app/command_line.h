@@ -32,9 +32,10 @@ struct CommandLine
     QString dataDir;
 };
 
-// Reads `arguments` (the program's name first, Qt's own options already
-// taken out by QApplication). Relative folders are taken from the working
-// directory.
+// Reads `arguments` (the program's name first), before any application
+// object exists: it needs no display. Qt's own options (-platform, -display,
+// -style...) are let through for the application object made afterwards.
+// Relative folders are taken from the working directory.
 CommandLine readCommandLine(const QStringList& arguments);
 
 // Prints what `line` asks for and returns the program's exit status.

@@ -7,11 +7,16 @@
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
+    // Help, the version and a refused command line need no display: they are
+    // answered before the application object connects to one.
     sb::app::nameProgram();
-    const sb::app::CommandLine line = sb::app::readCommandLine(QApplication::arguments());
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const sb::app::CommandLine line = sb::app::readCommandLine(arguments);
     if (line.action != sb::app::CommandLine::Action::Run)
         return sb::app::printCommandLineOutcome(line);
+    QApplication app(argc, argv);
     // A second start for the same folder hands over to the first and ends.
     sb::app::SingleInstance instance(line.dataDir);
     const sb::app::SingleInstance::Claim claim = instance.claim();

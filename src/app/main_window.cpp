@@ -8,6 +8,7 @@
 #include "browse/go_url.h"
 #include "browse/selection_list.h"
 #include "browse/site_list_part.h"
+#include "common/font_fit.h"
 #include "common/twips.h"
 
 #include <QAction>
@@ -43,7 +44,8 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
     b->setObjectName(QLatin1String(name));
     if (!tip.isEmpty())
         b->setToolTip(tip);
-    b->setAutoDefault(false);
+    // Enter presses the button that has the focus, as Space does.
+    b->setAutoDefault(true);
     return b;
 }
 
@@ -140,8 +142,8 @@ frmStashbook::~frmStashbook() = default;
 
 void frmStashbook::buildControls()
 {
-    // The layout is laid out in twips for a small dialog font; larger
-    // desktop fonts would clip the captions of the buttons.
+    // The layout is laid out in twips for a small dialog font; a caption
+    // still too wide for its button in the desktop's font gets a smaller one.
     QFont small = font();
     if (small.pointSizeF() > 8)
         small.setPointSizeF(8);
@@ -172,9 +174,6 @@ void frmStashbook::buildControls()
     Frame3 = makeContainer(frm_Selected_Site, "Frame3");
     placeInTwips(Frame3, 120, 240, 6255, 735);
     cmd_Site_Name = makeHeader(Frame3, "cmd_Site_Name", browse::AccountTable::kHotKeyHint);
-    // The caption can be longer than the button: keep its start, which names
-    // the site, in view.
-    cmd_Site_Name->setStyleSheet(QStringLiteral("text-align: left; padding-left: 4px"));
     placeInTwips(cmd_Site_Name, 0, 0, 5895, 350);
     Command1 = makeHeader(Frame3, "Command1", QStringLiteral("Username"));
     placeInTwips(Command1, 0, 360, 1815, 350);
@@ -185,6 +184,12 @@ void frmStashbook::buildControls()
     cmd_Go = makeButton(frm_Selected_Site, "cmd_Go", QStringLiteral("GO!"),
                         QStringLiteral("GO! To The URL of Selected Site"));
     placeInTwips(cmd_Go, 5975, 240, 400, 350);
+    // The caption can be longer than its button: keep its start, which names
+    // the site, in view, and its end clear of the GO! button over its right end.
+    const int underGo = Frame3->x() + cmd_Site_Name->width() - cmd_Go->x();
+    cmd_Site_Name->setStyleSheet(
+        QStringLiteral("text-align: left; padding-left: 4px; padding-right: %1px")
+            .arg(4 + underGo));
     cmd_Go_Referral_URL =
         makeButton(frm_Selected_Site, "cmd_Go_Referral_URL", QStringLiteral("GO!"),
                    QStringLiteral("GO! If Extra Info Is An URL --> Load Page"));
@@ -211,6 +216,8 @@ void frmStashbook::buildControls()
     for (QPushButton* b : {cmd_Edit_Site, cmd_Rem_Site, cmd_Go, cmd_Go_Referral_URL,
                            cmd_Add_Account, cmd_Edit_Account, cmd_Remove_Account})
         b->setEnabled(false);
+    for (QPushButton* b : findChildren<QPushButton*>())
+        common::fitFont(b);
 
     sts_Bar = new QStatusBar(this);
     sts_Bar->setObjectName(QStringLiteral("sts_Bar"));

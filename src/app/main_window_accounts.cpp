@@ -14,6 +14,17 @@ namespace sb::app {
 
 using namespace dialogs::account;
 
+namespace {
+
+// The account of the selected row. The rows are the site's records in file
+// order: two rows of one user name are two records, told apart by order.
+AccountRow selectedAccount(const browse::AccountTable& table)
+{
+    return accountRow(table.usernames(), table.selectedRow());
+}
+
+} // namespace
+
 void frmStashbook::connectAccountEditing()
 {
     connect(cmd_Add_Account, &QPushButton::clicked, this, &frmStashbook::cmd_Add_Account_Click);
@@ -59,8 +70,8 @@ void frmStashbook::cmd_Edit_Account_Click()
     const int siteRow = Sites->selectedRow();
     const int accountRow = Accounts->selectedRow();
     {
-        frmAccount_Edit dialog(*Store, *Prompts, Sites->selectedName(),
-                               lst_Username->selectedText(), this);
+        frmAccount_Edit dialog(*Store, *Prompts, Sites->selectedName(), selectedAccount(*Accounts),
+                               this);
         if (dialog.Form_Load())
             Prompts->run(dialog);
         if (Prompts->exiting())
@@ -74,11 +85,11 @@ void frmStashbook::cmd_Edit_Account_Click()
 
 void frmStashbook::cmd_Remove_Account_Click()
 {
-    const QString username = lst_Username->selectedText();
-    if (!Prompts->ask(kRemoveTitle, removeQuestion(username)) || Prompts->exiting())
+    const AccountRow account = selectedAccount(*Accounts);
+    if (!Prompts->ask(kRemoveTitle, removeQuestion(account.username)) || Prompts->exiting())
         return;
     const int siteRow = Sites->selectedRow();
-    if (!SiteAccounts(*Store, Sites->selectedName()).remove(username))
+    if (!SiteAccounts(*Store, Sites->selectedName()).remove(account))
         return;
     if (Reload_Showing_Site(siteRow))
         cmd_Add_Account->setFocus();

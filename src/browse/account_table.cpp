@@ -1,6 +1,7 @@
 #include "browse/account_table.h"
 
 #include "browse/selection_list.h"
+#include "common/font_fit.h"
 
 #include <QMenu>
 #include <QPushButton>
@@ -24,6 +25,7 @@ void AccountTable::setAccountButtons(bool enabled)
 void AccountTable::clear()
 {
     c_.siteCaption->setText(kHotKeyHint);
+    common::fitFont(c_.siteCaption);
     for (SelectionList* l : {c_.usernames, c_.passwords, c_.extraInfo})
         l->clear();
     for (QPushButton* b : {c_.goSite, c_.addAccount, c_.editSite, c_.removeSite})
@@ -38,6 +40,7 @@ void AccountTable::showSite(const QString& selectedName, const AccountView& view
         b->setEnabled(true);
     c_.copyAllMenu->setTitle(copyAllCaption(selectedName, view.accountsFileFound));
     c_.siteCaption->setText(siteCaption(selectedName, view, totalAccounts));
+    common::fitFont(c_.siteCaption);
     siteUrl_ = view.siteFound ? view.siteUrl : QString();
 
     const bool none = view.usernames.isEmpty();

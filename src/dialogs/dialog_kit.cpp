@@ -1,5 +1,6 @@
 #include "dialogs/dialog_kit.h"
 
+#include "common/font_fit.h"
 #include "common/twips.h"
 
 #include <QDialog>
@@ -10,10 +11,69 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
+#include <limits>
+
 namespace sb::dialogs {
 
 using common::placeInTwips;
 using common::twipsToPixels;
+
+TextBox::TextBox(QWidget* parent) : QLineEdit(parent)
+{
+    // The default maximum, 32767 characters, would cut a longer value
+    // without a word, and an unchanged OK would then shorten the record.
+    setMaxLength(std::numeric_limits<int>::max());
+
+    // No key types a line break: one comes in only with a pasted or dropped
+    // text. So each edit is looked at as the part of the text it replaced and
+    // the part it put in, and the latter is cut at its first line end. The
+    // text and the insertion point from before the edit are noted here; they
+    // still hold when textEdited is raised, before the text, selection and
+    // cursor signals of the same edit.
+    connect(this, &QLineEdit::textEdited, this, &TextBox::keepFirstLineOfInsert);
+    connect(this, &QLineEdit::textChanged, this, [this] { before_ = text(); });
+    const auto noteAnchor = [this] {
+        anchor_ = hasSelectedText() ? selectionStart() : cursorPosition();
+    };
+    connect(this, &QLineEdit::selectionChanged, this, noteAnchor);
+    connect(this, &QLineEdit::cursorPositionChanged, this, noteAnchor);
+}
+
+void TextBox::keepFirstLineOfInsert()
+{
+    // An undo (the only edit after which there is something to redo) brings
+    // back an earlier text of the box: one set by the program, or edited in
+    // ways this check let through (a cut insertion clears the history).
+    if (isRedoAvailable())
+        return;
+    const QString now = text();
+    const QStringView was(before_), is(now);
+    // The edit put is[start, end) where the text had was[start, was.size() - tail).
+    qsizetype start = anchor_;
+    qsizetype end = cursorPosition();
+    qsizetype tail = is.size() - end;
+    const bool atAnchor = start <= end && start + tail <= was.size() &&
+                          was.left(start) == is.left(start) && was.right(tail) == is.right(tail);
+    if (!atAnchor) {
+        // Not an insertion at the cursor (an undo, an input method): what
+        // the two texts do not share at their start and end.
+        const qsizetype shorter = std::min(was.size(), is.size());
+        for (start = 0; start < shorter && was[start] == is[start];)
+            ++start;
+        for (tail = 0;
+             tail < shorter - start && was[was.size() - 1 - tail] == is[is.size() - 1 - tail];)
+            ++tail;
+        end = is.size() - tail;
+    }
+    const auto lineEnd = std::find_if(is.begin() + start, is.begin() + end,
+                                      [](QChar c) { return c == u'\r' || c == u'\n'; });
+    if (lineEnd == is.begin() + end)
+        return;
+    const qsizetype cut = lineEnd - is.begin();
+    setText(now.left(cut) + now.mid(end));
+    setCursorPosition(int(cut));
+}
 
 void TextBox::focusInEvent(QFocusEvent* event)
 {
@@ -73,6 +133,7 @@ QLabel* makeLabel(QWidget* parent, const QString& text, int left, int top, int w
     auto* label = new QLabel(text, parent);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     placeInTwips(label, left, top, width, height);
+    common::fitFont(label);
     return label;
 }
 
@@ -85,9 +146,12 @@ OkCancel makeOkCancel(QDialog* dialog, const char* arrayName, QRect okTwips, QRe
     for (QPushButton* b : {pair.ok, pair.cancel}) {
         b->setObjectName(QLatin1String(arrayName));
         b->setProperty("index", index);
-        b->setAutoDefault(false);
+        // Enter presses the button that has the focus, Cancel included;
+        // in a text box it presses OK, the default button.
+        b->setAutoDefault(true);
         const QRect r = index == 0 ? okTwips : cancelTwips;
         placeInTwips(b, r.x(), r.y(), r.width(), r.height());
+        common::fitFont(b);
         QObject::connect(b, &QPushButton::clicked, dialog, [onClick, index] { onClick(index); });
         ++index;
     }

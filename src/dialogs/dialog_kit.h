@@ -15,16 +15,25 @@ class QPushButton;
 namespace sb::dialogs {
 
 // A text box that selects its whole text whenever it receives the focus,
-// so that typing replaces it.
+// so that typing replaces it. It holds a value of any length. It holds one
+// line: of a text pasted or dropped into it, only the first line is kept,
+// without its line end (a tab stays); a value set by the program is kept
+// whole, line breaks and all, also while the user edits other parts of it.
 class TextBox : public QLineEdit
 {
     Q_OBJECT
 
 public:
-    using QLineEdit::QLineEdit;
+    explicit TextBox(QWidget* parent = nullptr);
 
 protected:
     void focusInEvent(QFocusEvent* event) override;
+
+private:
+    void keepFirstLineOfInsert();
+
+    QString before_; // the text before the edit under way
+    int anchor_ = 0; // where an insertion goes: the selection's start, or the cursor
 };
 
 // Turns `dialog` into the program's small tool window: a thin title bar
@@ -43,9 +52,10 @@ TextBox* makeTextBox(QWidget* parent, const char* name, const QString& accessibl
 // A caption beneath a text box, centred.
 QLabel* makeLabel(QWidget* parent, const QString& text, int left, int top, int width, int height);
 
-// The OK (index 0, the default button: Enter) and Cancel (index 1) pair,
-// both named `arrayName` and told apart by index; a click calls `onClick`
-// with the index. Rectangles are in twips.
+// The OK (index 0) and Cancel (index 1) pair, both named `arrayName` and
+// told apart by index; a click calls `onClick` with the index. Enter or
+// Space presses the button that has the focus; Enter in a text box presses
+// OK, the default button. Rectangles are in twips.
 struct OkCancel
 {
     QPushButton* ok;

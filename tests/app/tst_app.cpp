@@ -11,8 +11,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QLabel>
 #include <QMenu>
 #include <QSettings>
+#include <QStyleOptionButton>
 #include <QTimer>
 #include <QtTest>
 
@@ -175,6 +177,9 @@ private slots:
         row("unknown option", {"--bogus", dir, "real"}, Action::Refuse, "",
             "Unknown option 'bogus'");
         row("stray argument", {"real"}, Action::Refuse, "", "unexpected argument 'real'");
+        row("Qt's own options, left to Qt",
+            {"-platform", "offscreen", "--style=fusion", "-reverse", dir, "real"}, Action::Run,
+            "real", "");
         row("help", {"--help"}, Action::Print, "", "--data-dir <DIR>");
         row("help before a bad folder", {"-h", dir, "nowhere"}, Action::Print, "", "--version");
         row("version", {"--version"}, Action::Print, "", "Stashbook " STASHBOOK_TEST_VERSION "\n");
@@ -384,6 +389,73 @@ private slots:
                 tray_->offer(trigger == "tray back" ? kind : TrayKind::None);
             verifyAt(step.section('>', -1));
         }
+    }
+
+    // No text of a button or label is cut or drawn on its button's edge (the
+    // style's margins): where the design is too narrow for the desktop's font,
+    // that control's font shrinks just enough, to 7 points at least, at which
+    // the left-aligned site caption alone may still be cut. ctest runs this at
+    // 96 and at 144 dpi.
+    void textsFit_data()
+    {
+        // The button that opens the dialog walked ("-": none, the window
+        // itself), and the site selected with its first account ("-": none,
+        // "Long": a long name).
+        QTest::addColumn<QString>("opener");
+        QTest::addColumn<QString>("site");
+        for (const char* row :
+             {"- -", "- Example", "- Long", "cmd_Add_Site -", "cmd_Edit_Site Long",
+              "cmd_Add_Account Example", "cmd_Edit_Account Example"})
+            QTest::newRow(row) << QString(row).section(' ', 0, 0) << QString(row).section(' ', 1);
+    }
+
+    void textsFit()
+    {
+        QFETCH(QString, opener);
+        QFETCH(QString, site);
+        const QByteArray name = site == "Long" ? QByteArray("Long Site Name ").repeated(8)
+                                               : site.toUtf8().replace("-", "");
+        write("SB-Sites.DaT", name.isEmpty() ? "" : sb::test::rec({name.constData(), "www.x.com"}));
+        write("SB-Acnts.DaT", sb::test::rec({name.constData(), "Bob Bobbington", "s3cret", ""}));
+        start();
+        if (!name.isEmpty()) {
+            selectSite(QString(name));
+            clickRow("lst_Username", 0);
+        }
+        int walked = 0;
+        QStringList cut; // texts cut, or shrunk without need
+        const auto walk = [&](QWidget& top) {
+            for (QWidget* w : top.findChildren<QWidget*>()) {
+                auto* button = qobject_cast<QPushButton*>(w);
+                const QString text = w->property("text").toString();
+                if (text.isEmpty() || !w->isVisibleTo(&top) ||
+                    !(button || qobject_cast<QLabel*>(w)))
+                    continue;
+                ++walked;
+                QStyleOptionButton o; // without text: no least width of a labelled button
+                o.initFrom(w);
+                o.features = button && button->autoDefault() ? o.AutoDefaultButton : o.None;
+                const auto fits = [&](const QFont& font) {
+                    const QSize s = QFontMetrics(font).size(Qt::TextShowMnemonic, text);
+                    const QSize need =
+                        button ? w->style()->sizeFromContents(QStyle::CT_PushButton, &o, s, w) : s;
+                    return need.width() <= w->contentsRect().width() &&
+                           s.height() <= w->contentsRect().height();
+                };
+                const qreal points = w->font().pointSizeF();
+                if (points < 7 ||
+                    !(fits(w->font()) || (points == 7 && text.startsWith("[SITE: "))) ||
+                    (points != w->parentWidget()->font().pointSizeF() &&
+                     fits(w->parentWidget()->font())))
+                    cut << QString("%1 at %2 pt").arg(text).arg(points);
+            }
+        };
+        if (opener == "-")
+            walk(*window);
+        else
+            clickAndDrive(opener, [&](QDialog& d) { walk(d); });
+        QVERIFY(walked >= 4);
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join("; ")));
     }
 
     // Exit gives the hot key back, removes the icon and takes along a

@@ -6,6 +6,7 @@
 #include "dialogs/dialog_kit.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDialog>
 #include <QLineEdit>
 #include <QPushButton>
@@ -42,26 +43,34 @@ inline QString focusedBox(const QDialog& d)
     return b && b->selectedText() == b->text() ? b->objectName() : QStringLiteral("?");
 }
 
-// Tabs into the box and types over its text; an empty text clears it.
+// Tabs into the box and types over its text; an empty text clears it. A
+// text with a line break, which no key types, is pasted with Ctrl+V.
 inline void typeOver(QLineEdit* b, const QString& text)
 {
     b->setFocus(Qt::TabFocusReason);
     if (text.isEmpty())
         QTest::keyClick(b, Qt::Key_Delete);
-    QTest::keyClicks(b, text);
+    if (text.contains(u'\r') || text.contains(u'\n')) {
+        QGuiApplication::clipboard()->setText(text);
+        QTest::keyClick(b, Qt::Key_V, Qt::ControlModifier);
+    } else {
+        QTest::keyClicks(b, text);
+    }
 }
 
-// "OK" or "Cancel" (the buttons of the array `buttons`), "Enter", "Esc" or
-// "close box".
+// "OK" or "Cancel" (clicked; the buttons of the array `buttons`), "Enter"
+// (in the focused box), "Enter on Cancel" (tabbed to), "Esc" or "close box".
 inline void closeDialog(QDialog& d, const QString& how, const char* buttons)
 {
-    if (how == "Enter" || how == "Esc")
-        QTest::keyClick(d.focusWidget(), how == "Enter" ? Qt::Key_Return : Qt::Key_Escape);
+    QPushButton* button = dialogs::okCancelButton(&d, buttons, how.endsWith("Cancel") ? 1 : 0);
+    if (how == "Enter on Cancel")
+        button->setFocus(Qt::TabFocusReason);
+    if (how.startsWith("Enter") || how == "Esc")
+        QTest::keyClick(d.focusWidget(), how == "Esc" ? Qt::Key_Escape : Qt::Key_Return);
     else if (how == "close box")
         d.close();
     else
-        QTest::mouseClick(dialogs::okCancelButton(&d, buttons, how == "OK" ? 0 : 1),
-                          Qt::LeftButton);
+        QTest::mouseClick(button, Qt::LeftButton);
 }
 
 } // namespace sb::test

@@ -1,5 +1,7 @@
 #include "dialogs/account/account_rules.h"
 
+#include <algorithm>
+
 namespace sb::dialogs::account {
 
 store::Record accountRecord(const QString& site, const Account& account)
@@ -18,23 +20,38 @@ bool AccountMatcher::matches(const store::Record& record) const
            username_.matches(record[1]);
 }
 
-store::Rule replaceAccount(const QString& site, const QString& oldUsername, const Account& changed)
+AccountRow accountRow(const QStringList& usernames, int row)
 {
-    return [match = AccountMatcher(site, oldUsername), replacement = accountRecord(site, changed)](
-               const store::Record& r) -> store::RuleAnswer {
-        if (match.matches(r))
-            return store::Replace{replacement};
+    const QString& name = usernames.at(row);
+    const auto above = std::count_if(usernames.begin(), usernames.begin() + row,
+                                     [&](const QString& u) { return common::sameName(u, name); });
+    return {name, int(above)};
+}
+
+namespace {
+
+// A rule that answers `answer` for the record of the account `row` and
+// keeps every other record. The records come in file order, once each.
+store::Rule changeAccount(const QString& site, const AccountRow& row, store::RuleAnswer answer)
+{
+    return [match = AccountMatcher(site, row.username), rank = row.rank,
+            answer = std::move(answer)](const store::Record& r) mutable -> store::RuleAnswer {
+        if (match.matches(r) && rank-- == 0)
+            return answer;
         return store::Keep{};
     };
 }
 
-store::Rule removeAccount(const QString& site, const QString& username)
+} // namespace
+
+store::Rule replaceAccount(const QString& site, const AccountRow& row, const Account& changed)
 {
-    return [match = AccountMatcher(site, username)](const store::Record& r) -> store::RuleAnswer {
-        if (match.matches(r))
-            return store::Drop{};
-        return store::Keep{};
-    };
+    return changeAccount(site, row, store::Replace{accountRecord(site, changed)});
+}
+
+store::Rule removeAccount(const QString& site, const AccountRow& row)
+{
+    return changeAccount(site, row, store::Drop{});
 }
 
 int fieldWithQuote(const Account& account)

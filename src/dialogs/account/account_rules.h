@@ -10,6 +10,7 @@
 #include "store/rewrite.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace sb::dialogs::account {
 
@@ -20,6 +21,22 @@ struct Account
     QString password;
     QString extraInfo;
 };
+
+// The account of one row of the site's account list: its user name, and
+// how many rows above it bear the same name (ignoring letter case). The
+// dialogs never make two accounts of one name, but the file may hold them
+// (written by another program, or brought together by a site renamed with
+// its accounts); each row then stands for its own record: the rows are the
+// site's records in file order, so the row is the rank-th record (from 0)
+// of the site with that user name.
+struct AccountRow
+{
+    QString username;
+    int rank = 0;
+};
+
+// The account of row `row` of `usernames`, the site's account list.
+AccountRow accountRow(const QStringList& usernames, int row);
 
 // The accounts-file record of `account` at `site`, fields as typed.
 store::Record accountRecord(const QString& site, const Account& account);
@@ -37,10 +54,10 @@ private:
     common::NameMatcher username_;
 };
 
-// Rewrite rules. Every matching record is replaced (or dropped) where it
-// stands; the others are kept, in their order.
-store::Rule replaceAccount(const QString& site, const QString& oldUsername, const Account& changed);
-store::Rule removeAccount(const QString& site, const QString& username);
+// Rewrite rules. The record of the account `row` is replaced (or dropped)
+// where it stands; the others are kept, in their order.
+store::Rule replaceAccount(const QString& site, const AccountRow& row, const Account& changed);
+store::Rule removeAccount(const QString& site, const AccountRow& row);
 
 // The record format cannot hold a double quote (it ends the field): the
 // field of `account` that holds one (0 user name, 1 password, 2 extra info),

@@ -9,12 +9,13 @@ constexpr int kOldColumnLeft = 4080;
 } // namespace
 
 frmAccount_Edit::frmAccount_Edit(common::Records& records, common::Prompter& prompter,
-                                 const QString& siteName, const QString& username, QWidget* parent)
+                                 const QString& siteName, const AccountRow& account,
+                                 QWidget* parent)
     : AccountDialog(records, prompter, siteName,
                     {kEditCaption, 6975, 1920, QStringLiteral("New Username"),
                      QStringLiteral("New Password"), QStringLiteral("New Extra Info (Optional)")},
                     parent),
-      Selected_Username(username)
+      Selected_Account(account)
 {
     setObjectName(QStringLiteral("frmAccount_Edit"));
     txt_Username_Old = makeRow(this, "txt_Username_Old", QStringLiteral("Old Username"), 0,
@@ -29,12 +30,12 @@ frmAccount_Edit::frmAccount_Edit(common::Records& records, common::Prompter& pro
 bool frmAccount_Edit::Form_Load()
 {
     SiteAccounts::Scan scan;
-    if (!Accounts.scan(Selected_Username, std::nullopt, scan))
+    if (!Accounts.scan(Selected_Account, std::nullopt, scan))
         return false;
     if (!scan.found) {
         // Empty boxes would let OK overwrite the site's accounts that have
         // no user name.
-        tell(kNotFoundTitle, notFoundText(Selected_Username));
+        tell(kNotFoundTitle, notFoundText(Selected_Account.username));
         return false;
     }
     const Account& stored = *scan.found;
@@ -51,14 +52,14 @@ bool frmAccount_Edit::Form_Load()
 
 bool frmAccount_Edit::save(const Account& typed)
 {
-    const QString oldUsername = txt_Username_Old->text();
+    const AccountRow old{txt_Username_Old->text(), Selected_Account.rank};
     SiteAccounts::Scan scan;
-    if (!Accounts.scan(oldUsername, typed.username, scan))
+    if (!Accounts.scan(old, typed.username, scan))
         return false;
     if (!scan.found) {
         // Changed by another program while the dialog was open: nothing is
         // left to change.
-        if (tell(kNotFoundTitle, notFoundText(oldUsername)))
+        if (tell(kNotFoundTitle, notFoundText(old.username)))
             reject();
         return false;
     }
@@ -67,7 +68,7 @@ bool frmAccount_Edit::save(const Account& typed)
             focusBack(txt_Username);
         return false;
     }
-    return Accounts.replace(oldUsername, typed);
+    return Accounts.replace(old, typed);
 }
 
 } // namespace sb::dialogs::account

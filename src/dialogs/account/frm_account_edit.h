@@ -1,6 +1,6 @@
 // The Edit Account dialog: the stored user name, password and extra info of
 // the account selected in the main window, editable on the left and kept for
-// reference on the right. OK replaces the account's records where they stand
+// reference on the right. OK replaces the account's record where it stands
 // unless the new user name belongs to another account of the site.
 #pragma once
 
@@ -13,11 +13,11 @@ class frmAccount_Edit final : public AccountDialog
     Q_OBJECT
 
 public:
-    // `username` is the selected row of the user-name list.
+    // `account` is the selected row of the user-name list.
     frmAccount_Edit(common::Records& records, common::Prompter& prompter, const QString& siteName,
-                    const QString& username, QWidget* parent = nullptr);
+                    const AccountRow& account, QWidget* parent = nullptr);
 
-    // Looks the account up and fills both columns with its stored values.
+    // Looks the account's record up and fills both columns with its values.
     // False when the dialog must not be shown: the account is no longer in
     // the accounts file (the user has been told so), or the file could not
     // be read (reported).
@@ -26,7 +26,7 @@ public:
 private:
     bool save(const Account& typed) override;
 
-    const QString Selected_Username;
+    const AccountRow Selected_Account;
     TextBox* txt_Username_Old = nullptr;
     TextBox* txt_Password_Old = nullptr;
     TextBox* txt_Referral_URL_Old = nullptr;

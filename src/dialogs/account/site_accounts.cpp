@@ -8,13 +8,14 @@ SiteAccounts::SiteAccounts(common::Records& records, const QString& site)
     : records_(records), site_(site)
 {}
 
-bool SiteAccounts::scan(const std::optional<QString>& current, const std::optional<QString>& wanted,
-                        Scan& out)
+bool SiteAccounts::scan(const std::optional<AccountRow>& current,
+                        const std::optional<QString>& wanted, Scan& out)
 {
     const common::NameMatcher site(site_);
     std::optional<common::NameMatcher> isCurrent, isWanted;
+    int rank = current ? current->rank : 0; // records of the name still to pass
     if (current)
-        isCurrent.emplace(*current);
+        isCurrent.emplace(current->username);
     if (wanted)
         isWanted.emplace(*wanted);
 
@@ -23,7 +24,7 @@ bool SiteAccounts::scan(const std::optional<QString>& current, const std::option
         if (r.size() < size_t{store::kAccountFields} || !site.matches(r[0]))
             return;
         const bool ofCurrent = isCurrent && isCurrent->matches(r[1]);
-        if (ofCurrent && !scan.found)
+        if (ofCurrent && rank-- == 0)
             scan.found =
                 Account{common::fromUtf8(r[1]), common::fromUtf8(r[2]), common::fromUtf8(r[3])};
         if (isWanted && !ofCurrent && isWanted->matches(r[1]))
@@ -40,16 +41,16 @@ bool SiteAccounts::add(const Account& account)
                            {site_, account.username, account.password, account.extraInfo});
 }
 
-bool SiteAccounts::replace(const QString& oldUsername, const Account& changed)
+bool SiteAccounts::replace(const AccountRow& row, const Account& changed)
 {
-    return records_.rewrite(RecordKind::Accounts, replaceAccount(site_, oldUsername, changed));
+    return records_.rewrite(RecordKind::Accounts, replaceAccount(site_, row, changed));
 }
 
-bool SiteAccounts::remove(const QString& username)
+bool SiteAccounts::remove(const AccountRow& row)
 {
     if (!records_.exists(RecordKind::Accounts))
         return true;
-    return records_.rewrite(RecordKind::Accounts, removeAccount(site_, username));
+    return records_.rewrite(RecordKind::Accounts, removeAccount(site_, row));
 }
 
 } // namespace sb::dialogs::account

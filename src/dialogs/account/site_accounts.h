@@ -19,25 +19,25 @@ public:
     // What one read of the accounts file tells.
     struct Scan
     {
-        // The first record of the account `current`, in file order; none
-        // when the file or the record is missing.
+        // The record of the account `current`; none when the file or the
+        // record is missing.
         std::optional<Account> found;
-        // `wanted` is the user name of some record of the site that is not
-        // the account `current`.
+        // `wanted` is the user name of some record of the site that does not
+        // bear the user name of `current`.
         bool taken = false;
     };
-    // Reads the accounts file once for both questions; either name may be
-    // left out (adding has no current account, opening asks for no name).
-    bool scan(const std::optional<QString>& current, const std::optional<QString>& wanted,
+    // Reads the accounts file once for both questions; either may be left
+    // out (adding has no current account, opening asks for no name).
+    bool scan(const std::optional<AccountRow>& current, const std::optional<QString>& wanted,
               Scan& out);
 
     // Appends the account (creating the file when it is missing).
     bool add(const Account& account);
-    // Replaces every record of the account `oldUsername` where it stands.
-    bool replace(const QString& oldUsername, const Account& changed);
-    // Removes every record of the account `username`. A missing file has
-    // nothing to remove.
-    bool remove(const QString& username);
+    // Replaces the record of the account `row` where it stands.
+    bool replace(const AccountRow& row, const Account& changed);
+    // Removes the record of the account `row`. A missing file has nothing
+    // to remove.
+    bool remove(const AccountRow& row);
 
 private:
     common::Records& records_;

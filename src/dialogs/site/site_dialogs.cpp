@@ -28,7 +28,7 @@ void chainTabOrder(std::initializer_list<QWidget*> order)
 
 // Acts on how OK ended: the dialog closes (accepted when the site was
 // written), or stays open with the focus, and the whole text selected, on
-// the box at fault.
+// the box at fault (the name box after a file error).
 void finishOk(QDialog& dialog, Outcome outcome, TextBox* nameBox, TextBox* urlBox)
 {
     switch (outcome) {
@@ -39,8 +39,9 @@ void finishOk(QDialog& dialog, Outcome outcome, TextBox* nameBox, TextBox* urlBo
         dialog.reject();
         return;
     case Outcome::NameBox:
+    case Outcome::Failed:
     case Outcome::UrlBox: {
-        TextBox* box = outcome == Outcome::NameBox ? nameBox : urlBox;
+        TextBox* box = outcome == Outcome::UrlBox ? urlBox : nameBox;
         // The box may have the focus already (no message box took it away),
         // and then gets no focus event to select its text.
         box->setFocus(Qt::OtherFocusReason);

@@ -72,6 +72,12 @@ void reportSiteNotFound(Prompter& prompter, const QString& name)
                        QStringLiteral("'. Site Is No Longer In The Sites File."));
 }
 
+// A file error (reported) that left the files as they were.
+Outcome failed(const Prompter& prompter)
+{
+    return prompter.exiting() ? Outcome::Stopped : Outcome::Failed;
+}
+
 // A refusal that sends the user back to the name box.
 Outcome refuseName(Prompter& prompter, const QString& title, const QString& text)
 {
@@ -112,7 +118,7 @@ Outcome addSite(Records& records, Prompter& prompter, const SiteFields& site)
     bool taken = false;
     if (!records.read(RecordKind::Sites,
                       [&](const store::Record& r) { taken = taken || match.matches(r[0]); }))
-        return Outcome::Stopped;
+        return failed(prompter);
     if (taken)
         return refuseName(prompter,
                           QStringLiteral("[Stashbook]  :ERROR:  Site Name Already Exists"),
@@ -120,7 +126,7 @@ Outcome addSite(Records& records, Prompter& prompter, const SiteFields& site)
                               QStringLiteral("'. Site Name Already Exists."));
 
     return records.append(RecordKind::Sites, {site.name, site.url}) ? Outcome::Done
-                                                                    : Outcome::Stopped;
+                                                                    : failed(prompter);
 }
 
 Outcome editSite(Records& records, Prompter& prompter, const QString& oldName,
@@ -143,7 +149,7 @@ Outcome editSite(Records& records, Prompter& prompter, const QString& oldName,
             else if (!taken && newMatch.matches(r[0]))
                 taken = true;
         }))
-        return Outcome::Stopped;
+        return failed(prompter);
     if (!oldFound) {
         reportSiteNotFound(prompter, oldName);
         return Outcome::Stopped;
@@ -157,7 +163,7 @@ Outcome editSite(Records& records, Prompter& prompter, const QString& oldName,
     // A failed rewrite leaves the file as it was; the accounts must then stay
     // with the name the site still has.
     if (!records.rewrite(RecordKind::Sites, renameSiteRule(oldName, site)))
-        return Outcome::Stopped;
+        return failed(prompter);
 
     const bool transfer =
         prompter.ask(QStringLiteral("[Stashbook]  :Account Transfer:  Transfer?"),

@@ -29,8 +29,11 @@ enum class Outcome {
     Done,    // written
     NameBox, // refused because of the name (shown): try again from the name box
     UrlBox,  // refused because of the address (shown): try again from the address box
-    Stopped, // ended without a change that is left to make: a file error or a vanished
-             // site (shown), or the program is exiting; the dialog closes
+    Failed,  // a file error (shown) before anything was written: the dialog stays open
+             // with what was typed, to try again
+    Stopped, // ended without a change that is left to make: a vanished site or a file
+             // error once the site was written (shown), or the program is exiting; the
+             // dialog closes
 };
 
 // Reads the site `name` for editing: its first record. False when the sites

@@ -22,6 +22,7 @@ const QByteArray kMailAlice = rec({"Mail", "alice", "pw-ma", ""});
 const QByteArray kAlice = rec({"news", "alice", "pw-a", "x-a"});
 const QByteArray kMike = rec({"News", "mike", "pw-m", ""});
 const QByteArray kAccounts = kZed + kMailAlice + kAlice + kMike;
+const QByteArray kBig = rec({"News", "big", "pw", QByteArray(1 << 20, 'x').constData()});
 
 // Each attempt types into the boxes (a null entry leaves a box alone, an
 // empty one clears it) and presses Enter; no attempt left: Cancel.
@@ -149,6 +150,12 @@ private slots:
                        invalidCharacterText(2)},
              .refusedAt = {"txt_Password", "txt_Referral_URL"},
              .selected = 2});
+        row("Add", "a pasted line end is dropped: a duplicate",
+            {.row = 1,
+             .attempts = {{"alice\r\n"}},
+             .boxes = {kDuplicateTitle, duplicateText("alice")},
+             .refusedAt = {"txt_Username"},
+             .selected = 1});
         row("Add", "cancel keeps the row", {.row = 1, .selected = 1});
         row("Add", "cancel on placeholder", {.site = "Bank"});
         const QString keep; // leaves its box as it is
@@ -174,18 +181,20 @@ private slots:
              .attempts = {{"zed"}},
              .after = kZed + rec({"Mail", "zed", "pw-ma", ""}) + kAlice + kMike,
              .selected = 0});
+        row("Edit", "a megabyte of extra info, byte for byte",
+            {.accounts = kBig, .row = 0, .attempts = {{}}, .after = kBig, .selected = 0});
         row("Edit", "no change writes the site as listed",
             {.row = 0,
              .attempts = {{}},
              .after = rec({"News", "zed", "pw-z", "x-z"}) + kMailAlice + kAlice + kMike,
              .selected = 0});
-        row("Edit", "every record of the name replaced where it stands",
+        row("Edit", "the second record of a name: that one only",
             {.accounts =
                  rec({"News", "bob", "1", "a"}) + kMailAlice + rec({"NEWS", "BOB", "2", "b"}),
-             .row = 0,
+             .row = 1,
              .attempts = {{"Rob", "9"}},
-             .after = rec({"News", "Rob", "9", "a"}) + kMailAlice + rec({"News", "Rob", "9", "a"}),
-             .selected = 0});
+             .after = rec({"News", "bob", "1", "a"}) + kMailAlice + rec({"News", "Rob", "9", "b"}),
+             .selected = 1});
         row("Edit", "double quote refused",
             {.row = 1,
              .attempts = {{"al\"ice"}},
@@ -197,11 +206,11 @@ private slots:
             {.site = "Mail", .row = 0, .after = kZed + kAlice + kMike, .listed = {"-- NO --"}});
         row("Remove", "others keep their order, other sites keep theirs",
             {.row = 1, .after = kZed + kMailAlice + kMike, .listed = {"zed", "mike"}});
-        row("Remove", "every record of the name",
+        row("Remove", "the second record of a name: that one only",
             {.accounts = rec({"News", "bob", "1", ""}) + kAlice + rec({"NEWS", "BOB", "2", ""}),
-             .row = 0,
-             .after = kAlice,
-             .listed = {"alice"}});
+             .row = 2,
+             .after = rec({"News", "bob", "1", ""}) + kAlice,
+             .listed = {"bob", "alice"}});
         row("Remove", "empty user name",
             {.accounts = rec({"News", "", "p", ""}) + kAlice,
              .row = 0,
@@ -219,7 +228,8 @@ private slots:
         const QStringList stored = selectedAccount(), before = rows("lst_Username");
         notifier.answers = {!c.after.isNull()}; // to the removal question
         notifier.onDialog = [&](QDialog& d) { return drive(d, c.attempts); };
-        click(button);
+        child(button)->setFocus(Qt::TabFocusReason); // Enter presses the focused button
+        QTest::keyClick(child(button), Qt::Key_Return);
 
         const bool add = button == "cmd_Add_Account", remove = button == "cmd_Remove_Account";
         const bool written = !c.after.isNull();

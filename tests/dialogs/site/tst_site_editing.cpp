@@ -135,9 +135,9 @@ private slots:
         QTest::newRow("edit: the sites file is gone")
             << QByteArray() << kA << QByteArray() << kA << "edit News" << SiteFields{"News", "u"}
             << yes << -1 << O::Stopped << QStringList{kNotFound} << unchecked;
-        QTest::newRow("edit: damaged sites file: nothing asked or written")
+        QTest::newRow("edit: damaged sites file: nothing asked or written, kept open")
             << kS + kDamage << kA << kS + kDamage << kA << "edit News" << SiteFields{"Paper", "p"}
-            << yes << -1 << O::Stopped << QStringList{kSitesError} << unchecked;
+            << yes << -1 << O::Failed << QStringList{kSitesError} << unchecked;
         QTest::newRow("edit: damaged accounts file: the site is renamed all the same")
             << kS << kA + kDamage << rec({"Paper", "p"}) + kMail + rec({"Paper", "p"})
             << kA + kDamage << "edit News" << SiteFields{"Paper", "p"} << yes << -1 << O::Stopped
@@ -263,8 +263,10 @@ private slots:
             {"Apple", "Banana", "blueberry", "Cherry"});
         row("refused in another letter case, then corrected", kSites, {"APPLE", "Apricot"}, "OK",
             {"Apple", "Apricot", "Banana", "Cherry"});
-        for (const char* how : {"Cancel", "Esc", "close box"})
+        for (const char* how : {"Cancel", "Esc", "close box", "Enter on Cancel"})
             row(how, kSites, {"Date"}, how, kFruit);
+        row("failed write: the dialog stays open with the name", kSites, {"Date"}, "OK, no room",
+            kFruit);
     }
 
     void add()
@@ -276,17 +278,23 @@ private slots:
         const int selected = listed.indexOf(typed.last()); // found by name
         if (!sites.isNull())
             write("SB-Sites.DaT", sites);
+        // Every name of a temporary file taken: the sites file cannot be changed.
+        const bool noRoom = how.endsWith("no room");
+        for (int n = 1; noRoom && n <= 10000; ++n)
+            write(QString("SB-t%1.txt").arg(n), {});
         start();
         clickAndDrive("cmd_Add_Site", [&](QDialog& d) {
             open(d);
             for (const QString& name : typed) {
                 QTest::keyClicks(box(d, 0), name);
-                close(d, how);
-                if (name != typed.last())
+                close(d, how.section(',', 0, 0));
+                if (name != typed.last() || noRoom)
                     verifyOn(d, 0);
             }
+            if (noRoom)
+                QCOMPARE(box(d, 0)->text(), typed.last());
         });
-        QCOMPARE(notifier.titles.size(), typed.size() - 1);
+        QCOMPARE(notifier.titles.size(), typed.size() - 1 + noRoom);
         QCOMPARE(rows("lst_Site"), listed);
         QCOMPARE(selectedRow("lst_Site"), selected);
         if (selected < 0) {
