@@ -19,7 +19,9 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     // A second start for the same folder hands over to the first and ends.
     sb::app::SingleInstance instance(line.dataDir);
-    const sb::app::SingleInstance::Claim claim = instance.claim();
+    const sb::app::SingleInstance::Claim claim =
+        instance.claim(line.toggle ? sb::app::SingleInstance::Request::Toggle
+                                   : sb::app::SingleInstance::Request::BringBack);
     if (claim == sb::app::SingleInstance::Claim::Forwarded)
         return 0;
     if (claim == sb::app::SingleInstance::Claim::Failed)
@@ -33,6 +35,8 @@ int main(int argc, char* argv[])
         sb::app::Environment{QFileInfo(line.dataDir).filesystemFilePath()}};
     QObject::connect(&instance, &sb::app::SingleInstance::bringBackRequested, &window,
                      &sb::app::frmStashbook::Bring_Back);
+    QObject::connect(&instance, &sb::app::SingleInstance::toggleRequested, &window,
+                     &sb::app::frmStashbook::mnu_File_Restore_or_Hide_Click);
     window.Start_Up();
     window.Wait_For_Hot_Key();
     return 0;

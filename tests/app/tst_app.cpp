@@ -164,6 +164,7 @@ private slots:
         const QString dir = "--data-dir";
         row("default: the working directory", {}, Action::Run, ".", "");
         row("relative folder", {dir, "real"}, Action::Run, "real", "");
+        row("toggle the running program", {"--toggle", dir, "real"}, Action::Run, "real", "");
         row("one folder, two spellings", {"--data-dir=./link/../real/"}, Action::Run, "real", "");
         row("symbolic link: the folder it names", {dir, "link"}, Action::Run, "real", "");
         row("missing folder", {dir, "nowhere"}, Action::Refuse, "",
@@ -200,6 +201,7 @@ private slots:
         const CommandLine line = sb::app::readCommandLine(arguments);
         QCOMPARE(line.action, action);
         QCOMPARE(line.dataDir, dataDir.isEmpty() ? QString() : canonical(dataDir));
+        QCOMPARE(line.toggle, arguments.contains("--toggle"));
         QVERIFY2(line.text.contains(says), qPrintable(line.text));
         if (action == Action::Refuse)
             QVERIFY2(line.text.startsWith("stashbook: "), qPrintable(line.text));
