@@ -11,6 +11,7 @@
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
 #include <QPointer>
+#include <QTimer>
 #include <QVariantMap>
 
 namespace sb::app {
@@ -21,6 +22,8 @@ const QString kPortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString kShortcutId = QStringLiteral("toggle");
 // The desktop keeps the user's binding under this name from one run to the next.
 const QString kSessionToken = QStringLiteral("stashbook");
+// After the portal went away, how long it is given before it is asked again.
+constexpr int kAskAgainMs = 1000;
 
 // One entry of the portal's shortcut lists, a(sa{sv}).
 struct PortalShortcut
@@ -280,10 +283,17 @@ private:
     void portalChanged(bool present)
     {
         if (!present) {
-            // The sessions went with it.
-            if (!session_.isEmpty())
-                qInfo("Stashbook: the shortcut portal went away; Control-T is gone until it "
-                      "comes back");
+            // The sessions went with it. A portal that crashed is started
+            // again by the bus when it is next called: in a moment, the key is
+            // asked for again.
+            if (!session_.isEmpty()) {
+                qInfo("Stashbook: the shortcut portal went away; asking its successor for "
+                      "Control-T");
+                QTimer::singleShot(kAskAgainMs, this, [this] {
+                    if (wanted_ && session_.isEmpty() && !inFlight_)
+                        createSession();
+                });
+            }
             session_.clear();
             ++attempt_;
             inFlight_ = false;
