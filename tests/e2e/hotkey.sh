@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Ctrl+T and `stashbook --toggle` on a real desktop, driven as a user would,
-# from one table of steps per desktop (no tray on either, so a hidden window
-# waits minimised in the task list):
-#   x11      Xvfb and openbox (desktop.sh);
+# Ctrl+T, `stashbook --toggle` and one program per folder on a real desktop,
+# driven as a user would, from one table of steps per desktop (without a tray
+# a hidden window waits minimised in the task list):
+#   x11      Xvfb and openbox (desktop.sh), later the tint2 tray;
 #   wayland  a headless KWin with the desktop portal on a private session bus
 #            and Xwayland; keys go through KWin's fake input (fake_input.c),
 #            which reaches its global shortcuts as a keyboard does, and the
@@ -103,18 +103,43 @@ start() { # native|xwayland|x11
     pid=$!
 }
 quit() { kill "$pid" && wait "$pid" 2>/dev/null; }
-# --toggle ends at once with status 0 where a program runs; else it is one.
-toggle() {
-    launch toggle --toggle
+# A further start for the folder ends at once with status 0.
+hand_over() {
+    launch again "$@"
     local t=$!
+    timeout=5 until_true gone "$t" || fail "the further start did not end"
+    wait "$t" || fail "the further start ended with status $?"
+}
+# --toggle hands over where a program runs; else it is one.
+toggle() {
     if alive "$pid"; then
-        timeout=5 until_true gone "$t" || fail "--toggle did not end"
-        wait "$t" || fail "--toggle ended with status $?"
+        hand_over --toggle
     else
+        launch toggle --toggle
+        pid=$!
         sleep 0.5
-        alive "$t" || fail "--toggle with no program running did not start one"
-        pid=$t
+        alive "$pid" || fail "--toggle with no program running did not start one"
     fi
+}
+boxes() { xdotool search --onlyvisible --name '^\[Stashbook\]  :Hot Key:  Control-T Is In Use$' 2>/dev/null | wc -l; }
+# A start for another folder runs beside; it finds Ctrl+T in use and says so once.
+beside() {
+    launch beside --data-dir other
+    local b=$!
+    timeout=5 until_true eval '(($(boxes) >= 1))' || fail "no Control-T box"
+    sleep 0.5
+    (($(boxes) == 1)) && alive "$pid" || fail "$(boxes) Control-T boxes; the first program $(alive "$pid" && echo runs || echo ended)"
+    kill "$b"
+}
+# Two starts for a folder at the same moment leave one program.
+race() {
+    quit
+    launch a
+    local a=$!
+    launch b
+    local b=$!
+    timeout=10 until_true eval 'gone $a || gone $b' || fail "both starts are still running"
+    if gone "$a"; then wait "$a" && pid=$b; else wait "$b" && pid=$a; fi || fail "the start that handed over failed"
 }
 other() { (DISPLAY=${xdisplay:-$DISPLAY} exec xmessage -geometry +0+0 "another program" >/dev/null 2>&1) & pids+=("$!"); }
 window_is() { # shown|minimised|hidden|box|no box
@@ -123,6 +148,8 @@ window_is() { # shown|minimised|hidden|box|no box
         case $1 in
         shown) [ -n "$win" ] && mapped && ! iconic ;;
         minimised) [ -n "$win" ] && iconic ;;
+        hidden) [ -n "$win" ] && unmapped ;;
+        "no box") sleep 0.5 && (($(boxes) == 0)) && window_is shown ;;
         *) fail "no such state: $1" ;;
         esac
         return
@@ -141,10 +168,18 @@ window_is() { # shown|minimised|hidden|box|no box
 # --- The steps: what is done, then where the window is (" | " between) --------
 if [ "$desktop" = x11 ]; then
     start_desktop
-    steps='--toggle with no program running starts one | toggle | shown
+    needs tint2 tint2
+    mkdir -p "$work/data" "$work/other" && ln -s data "$work/link"
+    steps='--toggle with no program running starts one, which takes Ctrl+T | toggle | no box
 --toggle minimises the shown window and ends at once | toggle | minimised
 --toggle shows it again | toggle | shown
-Ctrl+T still hides and shows beside it | hot_key; timeout=5 until_true window_is minimised || fail "not minimised"; hot_key | shown'
+Ctrl+T still hides and shows beside it | hot_key; timeout=5 until_true window_is minimised || fail "not minimised"; hot_key | shown
+with a tray, --toggle hides the window to it | start_tint2; sleep 0.5; toggle | hidden
+a further start for the folder, spelt another way, brings it back and ends | hand_over --data-dir link | shown
+a further start while it is shown leaves it shown | hand_over --data-dir "$work/data/" | shown
+a start for another folder runs beside it, told once that Ctrl+T is in use | beside | shown
+a start after the program was killed runs normally and serves the folder | kill -KILL "$pid"; start x11; sleep 0.5; hand_over | no box
+two starts at the same moment leave one program | race | shown'
 else
     program=$(cd "$(dirname "$program")" && pwd)/$(basename "$program")
     command -v kwin_wayland >/dev/null || skip "kwin_wayland is not installed (package kwin-wayland)"
