@@ -69,18 +69,25 @@ SingleInstance::SingleInstance(const QString& dataDir, const QString& runtimeDir
 
 SingleInstance::~SingleInstance() = default;
 
+bool SingleInstance::handOver(Request request)
+{
+    if (socketPath_.isEmpty())
+        return false;
+    request_ = request == Request::Toggle ? kToggle : kBringBack;
+    QLocalSocket peer;
+    peer.connectToServer(socketPath_);
+    return peer.waitForConnected(kConnectMs) && forward(peer);
+}
+
 SingleInstance::Claim SingleInstance::claim(Request request)
 {
     if (socketPath_.isEmpty())
         return Claim::Failed;
-    request_ = request == Request::Toggle ? kToggle : kBringBack;
     // Nearly always the first look settles it, without the lock file: the
     // program serving the folder answers, or there is no socket yet and this
     // start listens. Listening at a path that is taken fails, so of two
     // starts at the same moment only one can.
-    QLocalSocket peer;
-    peer.connectToServer(socketPath_);
-    if (peer.waitForConnected(kConnectMs) && forward(peer))
+    if (handOver(request))
         return Claim::Forwarded;
     if (listen(false))
         return Claim::First;

@@ -41,6 +41,10 @@ public:
     enum class Request { BringBack, Toggle };
 
     Claim claim(Request request = Request::BringBack);
+    // Only the first step of claim(): true when a program serving the
+    // folder took the request. Needs no application object, so a start
+    // that only hands over never connects to the display.
+    bool handOver(Request request);
     QString error() const { return error_; }
     // Where the socket of this folder is (or would be).
     QString socketPath() const { return socketPath_; }
