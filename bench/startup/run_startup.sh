@@ -6,6 +6,9 @@
 # (no tray, no portal on it).
 #
 #   bench/startup/run_startup.sh [build-dir] [runs]
+#
+# STASHBOOK_BEFORE=path/to/another/stashbook adds that one to the turns, to
+# compare two versions side by side.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build=$(cd "${1:-$root/build/default}" && pwd)
@@ -34,4 +37,4 @@ cd "$work"
 echo "exec to mapped window, $runs runs each, 300 sites and 1,500 accounts:"
 # The runs are killed, so their single-instance sockets are cleared after
 # each, as a normal exit does.
-STARTUP_PROBE_SOCKETS=$XDG_RUNTIME_DIR "$bin/startup_probe" "$runs" 500 "$bin/bare_window" -- "$build/src/stashbook"
+STARTUP_PROBE_SOCKETS=$XDG_RUNTIME_DIR "$bin/startup_probe" "$runs" 500 "$bin/bare_window" -- "$build/src/stashbook" ${STASHBOOK_BEFORE:+-- "$STASHBOOK_BEFORE"}

@@ -2,30 +2,16 @@
 
 #include "app/platform.h"
 
-#include <QImageReader>
 #include <QMenu>
 #include <QPixmap>
 
-// The icon is compiled into the program's static core library, and a linker
-// takes an object file from a static library only when something refers to
-// it: this reference is what brings the icon into the program. (It has to be
-// made outside any namespace.)
-static void loadCompiledResources()
-{
-    Q_INIT_RESOURCE(stashbook);
-}
+#include "app/icon.xpm"
 
 namespace sb::app {
 
 QIcon programIcon()
 {
-    static const bool loaded = (loadCompiledResources(), true);
-    Q_UNUSED(loaded);
-    // Read as what it is: left to guess, Qt would load every image format
-    // plugin there is to ask each whether it knows the file.
-    QImageReader reader(QStringLiteral(":/stashbook/icon.png"), "png");
-    reader.setAutoDetectImageFormat(false);
-    return QIcon(QPixmap::fromImage(reader.read()));
+    return QIcon(QPixmap(kProgramIconXpm));
 }
 
 SystemTrayIcon::SystemTrayIcon(QObject* parent)
