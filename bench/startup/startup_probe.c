@@ -171,10 +171,9 @@ int main(int argc, char** argv)
                r = median(f->rss_settled, runs);
         if (p == 0)
             base_time = t, base_map = m, base_settled = r;
-        printf("%-12s median %.1f ms (min %.1f, max %.1f)  rss at map %.1f MiB  after %d ms %.1f "
+        printf("%s\n    median %.1f ms (min %.1f, max %.1f)  rss at map %.1f MiB  after %d ms %.1f "
                "MiB",
-               strrchr(f->argv[0], '/') ? strrchr(f->argv[0], '/') + 1 : f->argv[0], t, f->times[0],
-               f->times[runs - 1], m, settle_ms, r);
+               f->argv[0], t, f->times[0], f->times[runs - 1], m, settle_ms, r);
         if (p > 0)
             printf("  = %.2fx time, %.2fx / %.2fx memory", t / base_time, m / base_map,
                    r / base_settled);
