@@ -4,10 +4,17 @@
 //    loop that counts the same records in memory;
 //  - the rewrite (keeping every record) against a plain copy + fsync, and
 //    against the same file-system steps as the rewrite without the records;
-//  - adding one account against the rewrite of the same file.
+//  - adding one account against the rewrite of the same file;
+//  - renaming a site with its accounts and removing a site with its
+//    accounts: one commit of both files against two rewrites, one after the
+//    other;
+//  - another program appending to or replacing the accounts file during
+//    1,000 adds: the records of either side that are lost.
 //
 // Usage: bench_store [directory]   (default: a new directory under $TMPDIR)
 #include "gen_data.h"
+#include "other_writer.h"
+#include "store/commit.h"
 #include "store/record_file.h"
 #include "store/rewrite.h"
 
@@ -36,10 +43,13 @@ struct Timing
     double median; // seconds
 };
 
-template <typename F> Timing measure(F&& run)
+template <typename F, typename Setup = void (*)()>
+Timing measure(
+    F&& run, Setup&& setup = [] {})
 {
     std::vector<double> seconds;
     for (int i = 0; i < kRepeats; ++i) {
+        setup();
         const auto start = std::chrono::steady_clock::now();
         run();
         seconds.push_back(
@@ -47,6 +57,25 @@ template <typename F> Timing measure(F&& run)
     }
     std::sort(seconds.begin(), seconds.end());
     return {seconds.front(), seconds[seconds.size() / 2]};
+}
+
+// Two ways of doing the same, taken in turns so that both meet the same load
+// on the machine, each after `setup` (untimed).
+template <typename A, typename B, typename Setup>
+std::pair<Timing, Timing> measureInTurns(A&& a, B&& b, Setup&& setup)
+{
+    std::vector<double> seconds[2];
+    for (int i = 0; i < 2 * kRepeats; ++i) {
+        setup();
+        const auto start = std::chrono::steady_clock::now();
+        i % 2 ? b() : a();
+        seconds[i % 2].push_back(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    for (auto& s : seconds)
+        std::sort(s.begin(), s.end());
+    return {{seconds[0].front(), seconds[0][kRepeats / 2]},
+            {seconds[1].front(), seconds[1][kRepeats / 2]}};
 }
 
 [[noreturn]] void die(const std::string& what)
@@ -147,6 +176,56 @@ void printRate(const char* what, std::size_t bytes, const Timing& t)
 void printTime(const char* what, const Timing& t)
 {
     std::printf("  %-40s %8.2f ms  %8.2f ms\n", what, t.best * 1e3, t.median * 1e3);
+}
+
+// The first site's name and a rule that renames it, or drops it, in either
+// file (the site name is the first field of both kinds of record).
+struct SiteChange
+{
+    std::string from, to; // `to` empty: removed
+    Rule rule() const
+    {
+        return [this](const Record& r) -> RuleAnswer {
+            if (r[0] != from)
+                return Keep{};
+            if (to.empty())
+                return Drop{};
+            Record renamed = r;
+            renamed[0] = to;
+            return Replace{renamed};
+        };
+    }
+};
+
+void copyFiles(const fs::path& from, const fs::path& to)
+{
+    for (const auto name : {kSitesFileName, kAccountsFileName})
+        fs::copy_file(from / name, to / name, fs::copy_options::overwrite_existing);
+}
+
+// Adds 1,000 accounts while `kind` writes to the file; prints how many
+// records of either side are missing afterwards.
+void withOtherWriter(const fs::path& dir, sb::bench::Writer kind, const char* what)
+{
+    sb::bench::writeDataSet(dir, sb::bench::kSmallDataSet);
+    const RecordFile accounts = RecordFile::accounts(dir);
+    sb::bench::OtherWriter other(kind, (dir / kAccountsFileName).string(), kAccountFields, 1000);
+    TempNameGenerator names;
+    int failed = 0;
+    for (int i = 0; i < 1000; ++i)
+        failed += appendRecord(accounts, {"ours", std::to_string(i), "", ""}, names).failed();
+    const int theirs = other.stop();
+    std::vector<int> ours(1000), others(static_cast<std::size_t>(std::max(theirs, 0)));
+    check(readRecords(accounts, [&](const Record& r) {
+        auto& seen = r[0] == "ours" ? ours : others;
+        if (r[0] == "ours" || r[0] == "other")
+            ++seen.at(std::stoul(r[1]));
+    }));
+    auto lost = [](const std::vector<int>& seen) {
+        return std::count(seen.begin(), seen.end(), 0);
+    };
+    std::printf("  %-36s ours: %4ld of 1000 lost (%d adds failed), theirs: %4ld of %d lost\n", what,
+                lost(ours) - failed, failed, lost(others), theirs);
 }
 
 } // namespace
@@ -253,7 +332,39 @@ int main(int argc, char** argv)
         die("adding did not add one record each time");
     printTime("rewriteRecordFile", rewritten);
     printTime("appendRecord", added);
-    std::printf("  add: %.2fx the rewrite (target: under 2x)\n", added.best / rewritten.best);
+    std::printf("  add: %.2fx the rewrite (target: under 2x)\n\n", added.best / rewritten.best);
+
+    // Each run starts from the same files, copied back untimed.
+    const fs::path pristine = dir / "pristine";
+    fs::create_directory(pristine);
+    sb::bench::writeDataSet(pristine, sb::bench::kLargeDataSet);
+    const std::string site = sb::bench::siteNames(sb::bench::kLargeDataSet).front();
+    const RecordFile sites = RecordFile::sites(dir);
+    for (const SiteChange& change : {SiteChange{site, site + " (renamed)"}, SiteChange{site, ""}}) {
+        std::printf("%s a site with its accounts\n", change.to.empty() ? "Removing" : "Renaming");
+        const Rule rule = change.rule();
+        const auto [twice, once] = measureInTurns(
+            [&] {
+                check(rewriteRecordFile(sites, rule, names));
+                check(rewriteRecordFile(accounts, rule, names));
+            },
+            [&] {
+                check(commit(dir, {{sites, rule, {}}, {accounts, rule, {}}}, names));
+            },
+            [&] { copyFiles(pristine, dir); });
+        printTime("two rewrites, one after the other", twice);
+        printTime("one commit of both files", once);
+        std::printf("  commit: %.2fx the two rewrites (median; target: at most 1.2x)\n\n",
+                    once.median / twice.median);
+    }
+
+    std::printf("Another program writing to a file of %d accounts during 1,000 adds\n",
+                sb::bench::kSmallDataSet.accounts);
+    const fs::path small = dir / "other-writer";
+    fs::create_directory(small);
+    withOtherWriter(small, sb::bench::Writer::Appender, "appending");
+    withOtherWriter(small, sb::bench::Writer::Replacer, "replacing after checking");
+    withOtherWriter(small, sb::bench::Writer::Exchanger, "replacing by exchange, then checking");
 
     if (removeDir)
         fs::remove_all(dir);

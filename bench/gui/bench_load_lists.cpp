@@ -3,6 +3,7 @@
 // share of each step.
 #include "bench_window.h"
 #include "browse/site_list.h"
+#include "common/name_match.h"
 
 #include <QApplication>
 #include <QListWidget>
@@ -48,7 +49,7 @@ int main(int argc, char* argv[])
     (void)sb::browse::readSiteListing(sitesFile, accountsFile, listing);
     QStringList unsorted;
     (void)sb::store::readRecords(sitesFile, [&](const sb::store::Record& r) {
-        unsorted.append(QString::fromStdString(r[0]));
+        unsorted.append(sb::common::fromUtf8(r[0]));
     });
     const double sort = medianMs(kRuns, [&] {
         QStringList names = unsorted;

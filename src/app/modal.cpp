@@ -5,6 +5,17 @@
 
 namespace sb::app {
 
+namespace {
+
+// Every box shows its text as plain text: names quoted in it are shown as
+// typed ("<b>Bank</b>" is no markup) and keep their double blanks.
+void showPlain(QMessageBox& box)
+{
+    box.setTextFormat(Qt::PlainText);
+}
+
+} // namespace
+
 Modal::Modal(QWidget* window) : QObject(window), window_(window) {}
 
 int Modal::exec(QDialog& dialog)
@@ -22,6 +33,7 @@ void Modal::error(const QString& title, const QString& text)
     // A box opened over a dialog belongs to it, so it shows above it.
     QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok,
                     open_.isEmpty() ? window_ : open_.last().data());
+    showPlain(box);
     exec(box);
 }
 
@@ -35,6 +47,7 @@ bool Modal::ask(const QString& title, const QString& text)
 {
     QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No,
                     open_.isEmpty() ? window_ : open_.last().data());
+    showPlain(box);
     return exec(box) == QMessageBox::Yes;
 }
 

@@ -67,7 +67,7 @@ void AccountTable::linkRows(SelectionList* source)
         if (l->selectedRow() != row)
             l->selectRow(row);
     }
-    if (isNoAccountsRow(c_.usernames->item(row)->text())) {
+    if (isNoAccountsRow(c_.usernames->value(row))) {
         // The extra-info button keeps its state: a site's selection disables
         // it, so it is off whenever the real placeholder row is on show.
         c_.editAccount->setEnabled(false);
@@ -123,7 +123,7 @@ QStringList AccountTable::extraInfo() const
 bool AccountTable::firstRowIsPlaceholder() const
 {
     auto first = [](const SelectionList* l) {
-        return l->count() > 0 ? l->item(0)->text().toUpper() : QString();
+        return l->count() > 0 ? l->value(0).toUpper() : QString();
     };
     return first(c_.usernames) == kNoAccountsUsername &&
            first(c_.passwords) == kNoAccountsPassword &&

@@ -1,14 +1,17 @@
 #include "browse/account_view.h"
 
 #include "common/name_match.h"
+#include "common/shown_text.h"
 
 namespace sb::browse {
 
 namespace {
 
-QString literal(QString text)
+// `name` quoted in a caption: bounded, set apart from the words around it
+// when it holds direction controls, and with its '&'s shown as typed.
+QString literal(const QString& name)
 {
-    return text.replace(QLatin1Char('&'), QLatin1String("&&"));
+    return common::quotedName(name).replace(QLatin1Char('&'), QLatin1String("&&"));
 }
 
 } // namespace

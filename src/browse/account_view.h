@@ -41,7 +41,9 @@ store::Status readAccountView(const store::RecordFile& sites, const store::Recor
 
 // Captions are returned ready to be set on their widget: a '&' of a name or
 // address is doubled so that it shows as typed rather than marking an access
-// key (a site "AT&T", an address "?a=1&b=2").
+// key (a site "AT&T", an address "?a=1&b=2"). Names and addresses are
+// quoted as common::quotedName() quotes them: a long one is cut, and one
+// with direction controls cannot turn the caption's own words around.
 
 // Caption of the header above the account lists:
 //   [SITE: name ]-[URL: address ]-[ACCOUNTS: n/total ]

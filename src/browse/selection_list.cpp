@@ -1,6 +1,7 @@
 #include "browse/selection_list.h"
 
 #include "common/name_match.h"
+#include "common/shown_text.h"
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>
@@ -23,7 +24,7 @@ int SelectionList::selectedRow() const
 QString SelectionList::selectedText() const
 {
     const int row = selectedRow();
-    return row < 0 ? QString() : item(row)->text();
+    return row < 0 ? QString() : value(row);
 }
 
 void SelectionList::selectRow(int row)
@@ -37,7 +38,19 @@ void SelectionList::selectRow(int row)
 void SelectionList::setRows(const QStringList& rows)
 {
     clear();
-    addItems(rows);
+    // All rows at once, which is much quicker than one by one; the few that
+    // show only the start of their value keep the whole of it beside.
+    QStringList shown = rows;
+    QList<int> cut;
+    for (int row = 0; row < rows.size(); ++row) {
+        if (rows[row].size() > common::kShownLength) {
+            shown[row] = common::shownValue(rows[row]);
+            cut.append(row);
+        }
+    }
+    addItems(shown);
+    for (const int row : std::as_const(cut))
+        item(row)->setData(Qt::UserRole, rows[row]);
 }
 
 QStringList SelectionList::rows() const
@@ -45,14 +58,20 @@ QStringList SelectionList::rows() const
     QStringList out;
     out.reserve(count());
     for (int i = 0; i < count(); ++i)
-        out << item(i)->text();
+        out << value(i);
     return out;
+}
+
+QString SelectionList::value(int row) const
+{
+    const QVariant whole = item(row)->data(Qt::UserRole);
+    return whole.isValid() ? whole.toString() : item(row)->text();
 }
 
 int SelectionList::rowNamed(const QString& name) const
 {
     for (int row = 0; row < count(); ++row) {
-        if (common::sameName(item(row)->text(), name))
+        if (common::sameName(value(row), name))
             return row;
     }
     return -1;

@@ -12,6 +12,9 @@
 //  - The right button selects the row under the pointer. Here it selects
 //    nothing: it asks for the list's menu (menuRequested), when the button
 //    goes down, and the menu's commands act on the row selected before.
+//
+// A row shows at most the start of a long value (common/shown_text.h); its
+// whole value is kept with it, and everything but painting uses that.
 #pragma once
 
 #include <QListWidget>
@@ -27,14 +30,17 @@ public:
 
     // The selected row, or -1.
     int selectedRow() const;
-    // The text of the selected row; empty when none is selected.
+    // The whole value of the selected row; empty when none is selected.
     QString selectedText() const;
     // Selects `row` (and makes it current); -1 clears the selection.
     void selectRow(int row);
     // Replaces every row; nothing is selected afterwards.
     void setRows(const QStringList& rows);
+    // The whole values of the rows, in order.
     QStringList rows() const;
-    // The first row whose text names the same thing as `name` (equal
+    // The whole value of `row`, however little of it the row shows.
+    QString value(int row) const;
+    // The first row whose value names the same thing as `name` (equal
     // ignoring letter case), or -1.
     int rowNamed(const QString& name) const;
 

@@ -1,5 +1,7 @@
 #include "browse/site_list.h"
 
+#include "common/name_match.h"
+
 #include <QCollator>
 
 #include <algorithm>
@@ -27,7 +29,7 @@ store::Status readSiteListing(const store::RecordFile& sites, const store::Recor
 
     listing.names.reserve(static_cast<qsizetype>(raw.size()));
     for (const std::string& name : raw)
-        listing.names.append(QString::fromStdString(name));
+        listing.names.append(common::fromUtf8(name));
     sortSiteNames(listing.names);
 
     out = std::move(listing);

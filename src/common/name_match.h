@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringDecoder>
 
 #include <string>
 #include <string_view>
@@ -47,10 +48,19 @@ constexpr char asciiUpper(char c)
 // mapping.
 std::string upperUtf8(const QString& name);
 
+// The decoder of record fields (UTF-8). Every character is kept: a leading
+// U+FEFF belongs to the field (a password may start with one), it is no
+// byte-order mark to skip.
+inline QStringDecoder fieldDecoder()
+{
+    return QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+}
+
 // A record field (UTF-8) as text.
 inline QString fromUtf8(std::string_view s)
 {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+    QStringDecoder utf8 = fieldDecoder();
+    return utf8(QByteArrayView(s.data(), static_cast<qsizetype>(s.size())));
 }
 
 } // namespace sb::common

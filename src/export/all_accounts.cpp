@@ -2,8 +2,6 @@
 
 #include "common/name_match.h"
 
-#include <QStringDecoder>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -248,7 +246,7 @@ store::Status allAccountsText(const store::RecordFile& accounts, const QStringLi
     // lines that follow each other in the file are converted at once.
     QString text(most, Qt::Uninitialized);
     QChar* to = text.data();
-    QStringDecoder utf8(QStringDecoder::Utf8);
+    QStringDecoder utf8 = common::fieldDecoder();
     const QLatin1StringView lineEnd("\r\n");
     auto put = [&to](QStringView part) { to = std::copy(part.begin(), part.end(), to); };
     for (qsizetype row = 0; row < siteNames.size(); ++row) {

@@ -294,13 +294,6 @@ Status parseWhole(std::string_view bytes, int fields, std::string_view name, lon
     }
 }
 
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
-{
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char x, char y) { return lower(x) == lower(y); });
-}
-
 // Longest chain of symbolic links followed, as the kernel allows.
 constexpr int kMaxLinks = 40;
 
@@ -325,7 +318,7 @@ std::string otherSpelling(const std::filesystem::path& dir, const std::string& n
     while (const dirent* entry = ::readdir(listing)) {
         const std::string_view candidate = entry->d_name;
         if (candidate.empty() || candidate.front() == '.' ||
-            !equalsIgnoringAsciiCase(candidate, name))
+            !detail::equalsIgnoringAsciiCase(candidate, name))
             continue;
         struct stat st;
         auto& best =
@@ -364,6 +357,13 @@ Status readFile(const RecordFile& file, bool* exists,
 // --- Helpers shared with the rewrite --------------------------------------------
 
 namespace detail {
+
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
+{
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
+}
 
 std::string systemMessage(int error)
 {

@@ -12,6 +12,9 @@
 
 namespace sb::store::detail {
 
+// Whether `a` and `b` are equal when ASCII letters are compared ignoring case.
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
+
 // The system's text for an errno value.
 std::string systemMessage(int error);
 

@@ -8,6 +8,7 @@
 #include "app/tray.h"
 #include "support/window_fixture.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -479,6 +480,8 @@ private slots:
             << true << QString() << QString() << "[Stashbook]  :Hot Key:  Control-T Is In Use";
         QTest::newRow("during a File Error box")
             << true << QString() << QString() << "[Stashbook]  :File Error:  SB-Sites.DaT";
+        QTest::newRow("during a question naming a site")
+            << true << QString() << QString() << "[Stashbook]  :Remove Site:  Are You Sure?";
     }
 
     void exitFromTrayMenu()
@@ -488,13 +491,17 @@ private slots:
         QFETCH(QString, atExit);
         QFETCH(QString, openBox);
         // Exit is chosen as soon as the box runs its loop.
-        QString seen;
+        QString seen, shown; // the open box's title, and its text as shown
         bool keptByCtrlT = false;
         auto leftOpen = std::make_shared<bool>(false);
         auto exitFromBox = [&] {
             QTimer::singleShot(0, this, [&] {
-                if (QWidget* box = QApplication::activeModalWidget())
+                if (QWidget* box = QApplication::activeModalWidget()) {
                     seen = box->windowTitle();
+                    shown = QAccessible::queryAccessibleInterface(
+                                box->findChild<QLabel*>("qt_msgbox_label"))
+                                ->text(QAccessible::Name);
+                }
                 hotKey_->press();
                 keptByCtrlT = window->isVisible() && QApplication::activeModalWidget();
                 action("mnu_File_Exit")->trigger();
@@ -506,6 +513,9 @@ private slots:
             });
         };
         const bool atStartUp = openBox.contains("Hot Key");
+        // A name that would be markup to a box that took it for rich text.
+        const char* const site = "<b>x</b>  y<br>z";
+        write("SB-Sites.DaT", sb::test::rec({site, "x.example"}));
         if (atStartUp) {
             hotKey_->outcome = Outcome::InUse;
             exitFromBox();
@@ -517,12 +527,17 @@ private slots:
             QGuiApplication::clipboard()->setText(laterByOthers);
         if (openBox.isNull()) {
             action("mnu_File_Exit")->trigger();
+        } else if (openBox.contains("Remove")) {
+            selectSite(site);
+            exitFromBox();
+            window->cmd_Rem_Site_Click();
         } else if (!atStartUp) {
             write("SB-Sites.DaT", "\"cut\"");
             exitFromBox();
             window->cmd_Reload_Click();
         }
         QCOMPARE(seen, openBox.isNull() ? QString() : openBox);
+        QCOMPARE(shown.contains(site), openBox.contains("Remove")); // shown as typed
         QCOMPARE(keptByCtrlT, !openBox.isNull());
         QVERIFY(!*leftOpen);
         QCOMPARE(QGuiApplication::clipboard()->text(), atExit);

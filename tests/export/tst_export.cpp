@@ -60,7 +60,7 @@ class TestExport : public QObject, sb::test::WindowFixture
         rec({"NEWS", "ann", "pw a", "x.example/a"}) +
         rec({"Mail", "-- no --", "-- Listed --", "-- accounts --"}) +
         rec({"news", "bob", "pw-b", "x.example/b"}) + rec({"Gone", "gus", "pw-g", ""}) +
-        rec({"News", "cy", "pw-c", ""}) + rec({"News", "dee", "pw-d", "x.example/d"}) +
+        rec({"News", "cy", "\uFEFFpw-c", ""}) + rec({"News", "dee", "pw-d", "x.example/d"}) +
         rec({"Mail", "real", "pw-r", "r.example"});
 
     void start()
@@ -99,7 +99,7 @@ private slots:
                                                  "\u0131tem|ITEM|caf\u00e9|CAF\u00c9|\u03c3\u03c2|"
                                                  "\u03a3\u03a3||Gone|a,b")
                                       .split('|');
-        const QStringList fields = QStringLiteral("a| |b c||x,y|\u00fc").split('|');
+        const QStringList fields = QStringLiteral("\uFEFFa|a| |b c||x,y|\u00fc").split('|');
         QRandomGenerator random(12);
         auto pick = [&random](const QStringList& from) {
             return from[random.bounded(static_cast<int>(from.size()))];
@@ -127,7 +127,8 @@ private slots:
         }
     }
 
-    // With the third account of News selected. Passwords, rows and account
+    // With the third account of News selected; its password starts with a
+    // U+FEFF, which every copy keeps. Passwords, rows and account
     // listings are marked secret for clipboard managers; nothing else is. A
     // double-click ("<list> <row>") selects its row in all three lists and
     // copies the field.
@@ -140,16 +141,17 @@ private slots:
             QTest::newRow(name) << item << text << secret;
         };
         row("user name", "mnu_Copy_Username", "cy", false);
-        row("password", "mnu_Copy_Password", "pw-c", true);
+        row("password", "mnu_Copy_Password", QStringLiteral("\uFEFFpw-c"), true);
         row("empty extra info", "mnu_Copy_Referral_URL", "", false);
-        row("row", "mnu_Copy_Row", "cy pw-c ", true);
+        row("row", "mnu_Copy_Row", "cy \uFEFFpw-c ", true);
         row("user names", "mnu_Copy_Column_Username", "ann\r\nbob\r\ncy\r\ndee\r\n", false);
-        row("passwords", "mnu_Copy_Column_Password", "pw a\r\npw-b\r\npw-c\r\npw-d\r\n", true);
+        row("passwords", "mnu_Copy_Column_Password", "pw a\r\npw-b\r\n\uFEFFpw-c\r\npw-d\r\n",
+            true);
         row("extra info", "mnu_Copy_Column_Referral_URL",
             "x.example/a\r\nx.example/b\r\n\r\nx.example/d\r\n", false);
-        const QString newsWithout = "ann pw a\r\nbob pw-b\r\ncy pw-c\r\ndee pw-d\r\n";
-        const QString newsWith =
-            "ann pw a x.example/a\r\nbob pw-b x.example/b\r\ncy pw-c \r\ndee pw-d x.example/d\r\n";
+        const QString newsWithout = "ann pw a\r\nbob pw-b\r\ncy \uFEFFpw-c\r\ndee pw-d\r\n";
+        const QString newsWith = "ann pw a x.example/a\r\nbob pw-b x.example/b\r\ncy \uFEFFpw-c "
+                                 "\r\ndee pw-d x.example/d\r\n";
         row("site's accounts", "mnu_Copy_All_Without", newsWithout, true);
         row("site's accounts, extra info", "mnu_Copy_All_With", newsWith, true);
         row("selected site", "mnu_Site_Copy_Selected", "News", false);

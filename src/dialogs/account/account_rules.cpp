@@ -1,8 +1,12 @@
 #include "dialogs/account/account_rules.h"
 
+#include "common/shown_text.h"
+
 #include <algorithm>
 
 namespace sb::dialogs::account {
+
+using common::quotedName;
 
 store::Record accountRecord(const QString& site, const Account& account)
 {
@@ -68,24 +72,24 @@ int fieldWithQuote(const Account& account)
 
 QString duplicateText(const QString& username)
 {
-    return QStringLiteral("Cannot Create '") + username +
+    return QStringLiteral("Cannot Create '") + quotedName(username) +
            QStringLiteral("'. Account Already Exists.");
 }
 
 QString renameText(const QString& username)
 {
-    return QStringLiteral("Cannot Rename To '") + username +
+    return QStringLiteral("Cannot Rename To '") + quotedName(username) +
            QStringLiteral("'. Account Already Exists.");
 }
 
 QString removeQuestion(const QString& username)
 {
-    return QStringLiteral("Are You Sure You Want To Remove The Account:  ") + username;
+    return QStringLiteral("Are You Sure You Want To Remove The Account:  ") + quotedName(username);
 }
 
 QString notFoundText(const QString& username)
 {
-    return QStringLiteral("Cannot Find The Account '") + username +
+    return QStringLiteral("Cannot Find The Account '") + quotedName(username) +
            QStringLiteral("'. It Is No Longer In The Accounts File.");
 }
 

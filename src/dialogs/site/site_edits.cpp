@@ -1,11 +1,13 @@
 #include "dialogs/site/site_edits.h"
 
 #include "common/name_match.h"
+#include "common/shown_text.h"
 
 namespace sb::dialogs::site {
 
 using common::NameMatcher;
 using common::Prompter;
+using common::quotedName;
 using common::RecordKind;
 using common::Records;
 
@@ -68,7 +70,7 @@ bool refusesQuote(Prompter& prompter, const SiteFields& site, Outcome& refused)
 void reportSiteNotFound(Prompter& prompter, const QString& name)
 {
     prompter.error(QStringLiteral("[Stashbook]  :ERROR:  Site Not Found"),
-                   QStringLiteral("Cannot Edit '") + name +
+                   QStringLiteral("Cannot Edit '") + quotedName(name) +
                        QStringLiteral("'. Site Is No Longer In The Sites File."));
 }
 
@@ -122,7 +124,7 @@ Outcome addSite(Records& records, Prompter& prompter, const SiteFields& site)
     if (taken)
         return refuseName(prompter,
                           QStringLiteral("[Stashbook]  :ERROR:  Site Name Already Exists"),
-                          QStringLiteral("Cannot Create '") + site.name +
+                          QStringLiteral("Cannot Create '") + quotedName(site.name) +
                               QStringLiteral("'. Site Name Already Exists."));
 
     return records.append(RecordKind::Sites, {site.name, site.url}) ? Outcome::Done
@@ -157,7 +159,7 @@ Outcome editSite(Records& records, Prompter& prompter, const QString& oldName,
     if (taken)
         return refuseName(prompter,
                           QStringLiteral("[Stashbook]  :RENAME ERROR:  Site Already Exists"),
-                          QStringLiteral("Cannot Rename To '") + site.name +
+                          QStringLiteral("Cannot Rename To '") + quotedName(site.name) +
                               QStringLiteral("'. Site Already Exists."));
 
     // A failed rewrite leaves the file as it was; the accounts must then stay
@@ -165,11 +167,11 @@ Outcome editSite(Records& records, Prompter& prompter, const QString& oldName,
     if (!records.rewrite(RecordKind::Sites, renameSiteRule(oldName, site)))
         return failed(prompter);
 
-    const bool transfer =
-        prompter.ask(QStringLiteral("[Stashbook]  :Account Transfer:  Transfer?"),
-                     QStringLiteral("Would You Like The Accounts That Use The Old Site Name (") +
-                         oldName + QStringLiteral(")\r\nTo Be Transfered To The New Site Name (") +
-                         site.name + QStringLiteral(") ?"));
+    const bool transfer = prompter.ask(
+        QStringLiteral("[Stashbook]  :Account Transfer:  Transfer?"),
+        QStringLiteral("Would You Like The Accounts That Use The Old Site Name (") +
+            quotedName(oldName) + QStringLiteral(")\r\nTo Be Transfered To The New Site Name (") +
+            quotedName(site.name) + QStringLiteral(") ?"));
     if (prompter.exiting())
         return Outcome::Stopped;
     if (transfer && records.exists(RecordKind::Accounts) &&
@@ -180,9 +182,9 @@ Outcome editSite(Records& records, Prompter& prompter, const QString& oldName,
 
 bool removeSite(Records& records, Prompter& prompter, const QString& name)
 {
-    const bool sure =
-        prompter.ask(QStringLiteral("[Stashbook]  :Remove Site:  Are You Sure?"),
-                     QStringLiteral("Are You Sure You Want To Remove The Site:  ") + name);
+    const bool sure = prompter.ask(QStringLiteral("[Stashbook]  :Remove Site:  Are You Sure?"),
+                                   QStringLiteral("Are You Sure You Want To Remove The Site:  ") +
+                                       quotedName(name));
     if (!sure || prompter.exiting())
         return false;
 
@@ -194,8 +196,8 @@ bool removeSite(Records& records, Prompter& prompter, const QString& name)
 
     const bool accountsToo =
         prompter.ask(QStringLiteral("[Stashbook]  :Remove Site:  Update Accounts ?"),
-                     QStringLiteral("Do You Want All The Accounts That Used This Site (") + name +
-                         QStringLiteral(") Removed?"));
+                     QStringLiteral("Do You Want All The Accounts That Used This Site (") +
+                         quotedName(name) + QStringLiteral(") Removed?"));
     if (prompter.exiting())
         return false;
     // The site is gone whatever becomes of its accounts (a failure has been
