@@ -24,7 +24,7 @@ pid="" mode="" sessions=0
 # "no portal" its bus cannot start the desktop portal; with a key, that key
 # is the user's choice for the toggle shortcut before the program ever ran.
 start_kwin() { # [preset key | no portal]
-    local s=$work/kwin$((++sessions)) svc
+    local s=$work/kwin$((++sessions))
     export HOME=$s/home XDG_CONFIG_HOME=$s/config XDG_DATA_HOME=$s/data XDG_RUNTIME_DIR=$s/run
     export XDG_CURRENT_DESKTOP=KDE XDG_SESSION_TYPE=wayland WAYLAND_DISPLAY=stashbook-e2e-$$-$sessions
     unset DISPLAY QT_QPA_PLATFORM
@@ -42,8 +42,8 @@ start_kwin() { # [preset key | no portal]
     dbus-daemon --config-file="$s/bus.conf" --nofork --nopidfile >"$s/dbus.log" 2>&1 &
     session_pids=("$!")
     export DBUS_SESSION_BUS_ADDRESS=unix:path=$s/bus
-    printf '#!/bin/sh\necho $$ >"%s/up.pid"\necho "$DISPLAY" >"%s/display"\nexec sleep 1000\n' "$s" "$s" >"$s/up.sh"
-    chmod +x "$s/up.sh"
+    # KWin starts this once Xwayland is up, and tells it the display.
+    printf '#!/bin/sh\necho "$DISPLAY" >"%s/display"\n' "$s" >"$s/up.sh" && chmod +x "$s/up.sh"
     "$work/kwin_wayland" --virtual --width 1280 --height 1024 --no-lockscreen --xwayland \
         --socket "$WAYLAND_DISPLAY" "$s/up.sh" >"$kwin_log" 2>&1 &
     kwin=$!
@@ -53,8 +53,6 @@ start_kwin() { # [preset key | no portal]
     timeout=20 until_true session_up
     alive "$kwin" && [ -s "$s/display" ] || skip "kwin_wayland did not start: $(tail -n 1 "$kwin_log")"
     xdisplay=$(cat "$s/display")
-    session_pids+=("$(cat "$s/up.pid")")
-    pids+=("${session_pids[-1]}")
 }
 bus() { gdbus call --session --dest "$1" --object-path "$2" --method "$3" "${@:4}" 2>/dev/null; }
 has_owner() { bus org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.NameHasOwner "$1" | grep -q true; }
