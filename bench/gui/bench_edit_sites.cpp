@@ -81,7 +81,7 @@ int main(int argc, char* argv[])
              {std::pair{sb::store::RecordFile::sites(path), &rewriteSites},
               std::pair{sb::store::RecordFile::accounts(path), &rewriteAccounts}}) {
             timings->start();
-            if (!sb::store::rewriteRecordFile(file, keepAll, names))
+            if (!sb::store::commit(path, {{file, keepAll, {}}}, names))
                 fail("a rewrite failed");
             timings->stop();
         }

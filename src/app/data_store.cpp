@@ -3,7 +3,7 @@
 namespace sb::app {
 
 DataStore::DataStore(const std::filesystem::path& dir, common::Prompter& prompter)
-    : sites_(store::RecordFile::sites(dir)), accounts_(store::RecordFile::accounts(dir)),
+    : dir_(dir), sites_(store::RecordFile::sites(dir)), accounts_(store::RecordFile::accounts(dir)),
       prompter_(prompter)
 {}
 
@@ -43,18 +43,23 @@ bool DataStore::read(common::RecordKind kind,
     return check(store::readRecords(file(kind), onRecord, exists));
 }
 
-bool DataStore::append(common::RecordKind kind, const QStringList& fields)
+bool DataStore::commit(const std::vector<Edit>& edits, store::CommitResult* result)
 {
-    store::Record record;
-    record.reserve(static_cast<size_t>(fields.size()));
-    for (const QString& f : fields)
-        record.push_back(f.toStdString());
-    return check(store::appendRecord(file(kind), record, tempNames_));
+    std::vector<store::Edit> files;
+    files.reserve(edits.size());
+    for (const Edit& e : edits)
+        files.push_back({file(e.kind), e.rule, e.append});
+    return check(store::commit(dir_, files, tempNames_, result));
 }
 
-bool DataStore::rewrite(common::RecordKind kind, const store::Rule& rule)
+void DataStore::open()
 {
-    return check(store::rewriteRecordFile(file(kind), rule, tempNames_));
+    store::FolderReport report;
+    if (!check(store::openFolder(dir_, &report)))
+        return;
+    if (const std::string notice = report.notice(); !notice.empty())
+        prompter_.error(QStringLiteral("[Stashbook]  :Data Folder:  Only Copy Kept"),
+                        QString::fromStdString(notice));
 }
 
 } // namespace sb::app

@@ -20,14 +20,20 @@ public:
     bool exists(common::RecordKind kind) override;
     bool read(common::RecordKind kind, const std::function<void(const store::Record&)>& onRecord,
               bool* exists = nullptr) override;
-    bool append(common::RecordKind kind, const QStringList& fields) override;
-    bool rewrite(common::RecordKind kind, const store::Rule& rule) override;
+    bool commit(const std::vector<Edit>& edits, store::CommitResult* result = nullptr) override;
     bool check(const store::Status& status, bool later = false) override;
+
+    // Makes the data folder ready when the program starts: completes a change
+    // that a crash interrupted and deletes stale temporary files. A problem,
+    // or a temporary file kept as the only copy of a missing record file, is
+    // shown in a box.
+    void open();
 
     // Title of the box that reports a failed operation on the file `name`.
     static QString fileErrorTitle(const QString& name);
 
 private:
+    std::filesystem::path dir_;
     store::RecordFile sites_;
     store::RecordFile accounts_;
     store::TempNameGenerator tempNames_;

@@ -295,6 +295,10 @@ void frmStashbook::Start_Up()
     Tray_Icon_Add();
     mnu_File_Restore_or_Hide_Click();
 
+    // A change cut short by a crash is completed before anything is read.
+    Store->open();
+    if (Tray_Shell->exitRequested())
+        return;
     Load_Lists();
     if (Sites->count() == 0)
         cmd_Add_Site->setFocus();

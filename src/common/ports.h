@@ -3,8 +3,8 @@
 // provides both once, at start-up (app/); tests stand in their own.
 #pragma once
 
+#include "store/commit.h"
 #include "store/record_file.h"
-#include "store/rewrite.h"
 
 #include <QString>
 #include <QStringList>
@@ -59,12 +59,30 @@ public:
     // (`exists`, when given, tells which).
     virtual bool read(RecordKind kind, const std::function<void(const store::Record&)>& onRecord,
                       bool* exists = nullptr) = 0;
+    // One change of one or both files, made as one: every file takes its new
+    // content, or none does, whenever the program or the machine stops.
+    // Records are read under the folder's lock, and content another program
+    // wrote meanwhile is never overwritten unread. `result`, when given,
+    // tells which records changed.
+    struct Edit
+    {
+        RecordKind kind;
+        store::Rule rule;                  // streams every record; the file must exist
+        std::vector<store::Record> append; // added at the end (the file is made when missing)
+    };
+    virtual bool commit(const std::vector<Edit>& edits, store::CommitResult* result = nullptr) = 0;
+
     // Adds one record at the end of the file, creating the file if needed.
-    // Like a rewrite, it goes through a temporary file: the file is always
-    // either as it was or complete with the new record.
-    virtual bool append(RecordKind kind, const QStringList& fields) = 0;
+    bool append(RecordKind kind, const QStringList& fields)
+    {
+        store::Record record;
+        record.reserve(static_cast<size_t>(fields.size()));
+        for (const QString& f : fields)
+            record.push_back(f.toStdString());
+        return commit({{kind, {}, {std::move(record)}}});
+    }
     // Rewrites the file through `rule`; the file must exist.
-    virtual bool rewrite(RecordKind kind, const store::Rule& rule) = 0;
+    bool rewrite(RecordKind kind, const store::Rule& rule) { return commit({{kind, rule, {}}}); }
 
     // Reports what a reader working on file() directly ran into; false when
     // `status` is a failure. `later` defers the box as Prompter::errorLater.

@@ -157,17 +157,44 @@ private slots:
         }
     }
 
-    // An empty folder: start-up makes no file and leaves only Add Site to press.
-    void startUpOnEmptyFolder()
+    // Start-up on an empty folder makes no record file and leaves only Add
+    // Site to press. Stale temporary files of interrupted changes go, but not
+    // one that may be the only copy of a missing record file.
+    void startUp_data()
     {
+        QTest::addColumn<QByteArray>("sites"); // null: no file
+        QTest::addColumn<QByteArray>("accounts");
+        QTest::addColumn<QByteArray>("temp");  // SB-t9.txt
+        QTest::addColumn<QStringList>("left"); // the files after start-up
+        QTest::addColumn<QStringList>("titles");
+        const QByteArray site = rec({"Cafe", "c"}), account = rec({"Cafe", "u", "p", ""});
+        const QByteArray none;
+        QTest::newRow("empty folder") << none << none << none << QStringList() << QStringList();
+        QTest::newRow("stale temporary file")
+            << site << account << account << QStringList{"SB-Acnts.DaT", "SB-Sites.DaT"}
+            << QStringList();
+        QTest::newRow("only copy of the accounts")
+            << site << none << account << QStringList{"SB-Sites.DaT", "SB-t9.txt"}
+            << QStringList{"[Stashbook]  :Data Folder:  Only Copy Kept"};
+    }
+
+    void startUp()
+    {
+        QFETCH(QByteArray, sites);
+        QFETCH(QByteArray, accounts);
+        QFETCH(QByteArray, temp);
+        QFETCH(QStringList, left);
+        for (auto [name, bytes] :
+             {std::pair{"SB-Sites.DaT", sites}, {"SB-Acnts.DaT", accounts}, {"SB-t9.txt", temp}}) {
+            if (!bytes.isNull())
+                write(name, bytes);
+        }
         sb::app::frmStashbook& w = WindowFixture::start();
-        QCOMPARE(rows("lst_Site"), QStringList());
-        QCOMPARE(sitesCaption(), "[SITES]:  0");
-        QCOMPARE(w.accountCount(), 0);
+        QTEST(notifier.titles, "titles");
+        QCOMPARE(QDir(dir->path()).entryList(QDir::Files), left);
         verifyNoSiteShown();
-        QCOMPARE(w.focusWidget(), child("cmd_Add_Site"));
-        QVERIFY(notifier.titles.isEmpty());
-        QVERIFY(QDir(dir->path()).isEmpty());
+        if (left.isEmpty())
+            QCOMPARE(w.focusWidget(), child("cmd_Add_Site"));
     }
 
     // Reload reads both files afresh and selects nothing. Vanished files

@@ -3,6 +3,8 @@
 #include "common/name_match.h"
 #include "common/shown_text.h"
 
+#include <optional>
+
 namespace sb::dialogs::site {
 
 using common::NameMatcher;
@@ -140,33 +142,36 @@ Outcome editSite(Records& records, Prompter& prompter, const QString& oldName,
 
     // The site may have gone since the dialog opened (another program, or
     // the file edited by hand): renaming nothing and then offering to move
-    // accounts would make no sense.
-    const NameMatcher oldMatch(oldName);
-    const NameMatcher newMatch(site.name);
-    bool oldFound = false;
-    bool taken = false; // by another site: a change of letter case is no conflict
-    if (!records.read(RecordKind::Sites, [&](const store::Record& r) {
-            if (oldMatch.matches(r[0]))
-                oldFound = true;
-            else if (!taken && newMatch.matches(r[0]))
-                taken = true;
-        }))
-        return failed(prompter);
-    if (!oldFound) {
-        reportSiteNotFound(prompter, oldName);
-        return Outcome::Stopped;
-    }
-    if (taken)
-        return refuseName(prompter,
-                          QStringLiteral("[Stashbook]  :RENAME ERROR:  Site Already Exists"),
-                          QStringLiteral("Cannot Rename To '") + quotedName(site.name) +
-                              QStringLiteral("'. Site Already Exists."));
+    // accounts would make no sense. Asked again after the question, which
+    // may stay open for long while another program changes the file.
+    const auto check = [&]() -> std::optional<Outcome> {
+        const NameMatcher oldMatch(oldName);
+        const NameMatcher newMatch(site.name);
+        bool oldFound = false;
+        bool taken = false; // by another site: a change of letter case is no conflict
+        if (!records.read(RecordKind::Sites, [&](const store::Record& r) {
+                if (oldMatch.matches(r[0]))
+                    oldFound = true;
+                else if (!taken && newMatch.matches(r[0]))
+                    taken = true;
+            }))
+            return failed(prompter);
+        if (!oldFound) {
+            reportSiteNotFound(prompter, oldName);
+            return Outcome::Stopped;
+        }
+        if (taken)
+            return refuseName(prompter,
+                              QStringLiteral("[Stashbook]  :RENAME ERROR:  Site Already Exists"),
+                              QStringLiteral("Cannot Rename To '") + quotedName(site.name) +
+                                  QStringLiteral("'. Site Already Exists."));
+        return std::nullopt;
+    };
+    if (const auto refusal = check())
+        return *refusal;
 
-    // A failed rewrite leaves the file as it was; the accounts must then stay
-    // with the name the site still has.
-    if (!records.rewrite(RecordKind::Sites, renameSiteRule(oldName, site)))
-        return failed(prompter);
-
+    // Every question is answered before anything is written, so that both
+    // files change together, in one commit, or not at all.
     const bool transfer = prompter.ask(
         QStringLiteral("[Stashbook]  :Account Transfer:  Transfer?"),
         QStringLiteral("Would You Like The Accounts That Use The Old Site Name (") +
@@ -174,10 +179,13 @@ Outcome editSite(Records& records, Prompter& prompter, const QString& oldName,
             quotedName(site.name) + QStringLiteral(") ?"));
     if (prompter.exiting())
         return Outcome::Stopped;
-    if (transfer && records.exists(RecordKind::Accounts) &&
-        !records.rewrite(RecordKind::Accounts, moveAccountsRule(oldName, site.name)))
-        return Outcome::Stopped;
-    return Outcome::Done;
+    if (const auto refusal = check())
+        return *refusal;
+
+    std::vector<Records::Edit> edits{{RecordKind::Sites, renameSiteRule(oldName, site), {}}};
+    if (transfer && records.exists(RecordKind::Accounts))
+        edits.push_back({RecordKind::Accounts, moveAccountsRule(oldName, site.name), {}});
+    return records.commit(edits) ? Outcome::Done : failed(prompter);
 }
 
 bool removeSite(Records& records, Prompter& prompter, const QString& name)
@@ -187,24 +195,22 @@ bool removeSite(Records& records, Prompter& prompter, const QString& name)
                                        quotedName(name));
     if (!sure || prompter.exiting())
         return false;
-
-    const store::Rule drop = dropSiteRule(name);
-    // A failed rewrite leaves the sites file as it was: the site stays, and
-    // so do its accounts.
-    if (records.exists(RecordKind::Sites) && !records.rewrite(RecordKind::Sites, drop))
-        return false;
-
     const bool accountsToo =
         prompter.ask(QStringLiteral("[Stashbook]  :Remove Site:  Update Accounts ?"),
                      QStringLiteral("Do You Want All The Accounts That Used This Site (") +
                          quotedName(name) + QStringLiteral(") Removed?"));
     if (prompter.exiting())
         return false;
-    // The site is gone whatever becomes of its accounts (a failure has been
-    // reported), so the view is reloaded either way.
+
+    // Both answers are in: the site and, on the second Yes, its accounts go
+    // in one commit. A failure (reported) leaves both files as they were.
+    const store::Rule drop = dropSiteRule(name);
+    std::vector<Records::Edit> edits;
+    if (records.exists(RecordKind::Sites))
+        edits.push_back({RecordKind::Sites, drop, {}});
     if (accountsToo && records.exists(RecordKind::Accounts))
-        (void)records.rewrite(RecordKind::Accounts, drop);
-    return true;
+        edits.push_back({RecordKind::Accounts, drop, {}});
+    return records.commit(edits);
 }
 
 } // namespace sb::dialogs::site

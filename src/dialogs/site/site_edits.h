@@ -29,11 +29,10 @@ enum class Outcome {
     Done,    // written
     NameBox, // refused because of the name (shown): try again from the name box
     UrlBox,  // refused because of the address (shown): try again from the address box
-    Failed,  // a file error (shown) before anything was written: the dialog stays open
-             // with what was typed, to try again
-    Stopped, // ended without a change that is left to make: a vanished site or a file
-             // error once the site was written (shown), or the program is exiting; the
-             // dialog closes
+    Failed,  // a file error (shown): nothing was written, and the dialog stays open with
+             // what was typed, to try again
+    Stopped, // ended without a change that is left to make: a vanished site (shown), or
+             // the program is exiting; the dialog closes
 };
 
 // Reads the site `name` for editing: its first record. False when the sites
@@ -46,15 +45,17 @@ bool loadSite(common::Records& records, common::Prompter& prompter, const QStrin
 Outcome addSite(common::Records& records, common::Prompter& prompter, const SiteFields& site);
 
 // Renames the site `oldName` (every record of that name) to `site`, unless
-// another site has its name, and then moves the old name's accounts to the
-// new name when the user says Yes. The site must still be in the sites file.
+// another site has its name, and moves the old name's accounts to the new
+// name when the user says Yes; the question comes first, and both files then
+// change in one commit. The site must still be in the sites file.
 Outcome editSite(common::Records& records, common::Prompter& prompter, const QString& oldName,
                  const SiteFields& site);
 
 // Removes every record of the site `name` once the user has confirmed it, and
-// its accounts on a second Yes. True when the sites file may have changed and
-// the view should be reloaded; false when nothing was written (No, a failed
-// rewrite of the sites file, or the program is exiting).
+// its accounts on a second Yes, in one commit once both questions are
+// answered. True when the files changed and the view should be reloaded;
+// false when nothing was written (No, a file error, or the program is
+// exiting).
 bool removeSite(common::Records& records, common::Prompter& prompter, const QString& name);
 
 } // namespace sb::dialogs::site
