@@ -71,7 +71,7 @@ grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" |
     fail "the metadata does not name $id.desktop"
 grep -q "<release version=\"$version\"" "$metainfo" || fail "the metadata's release is not $version"
 # (Qt keeps its string literals in UTF-16.)
-strings -el "$stage/usr/bin/stashbook" | grep -qx "$id" || fail "the program does not name its desktop entry $id"
+strings -el "$stage/usr/bin/stashbook" | grep -x "$id" >/dev/null || fail "the program does not name its desktop entry $id"
 echo "ok - installed tree: ${#expected[@]} files under the id $id"
 
 desktop-file-validate "$stage/usr/share/applications/$id.desktop" || fail "desktop-file-validate"

@@ -15,6 +15,10 @@ test_packages=(xvfb xauth openbox tint2 xdotool x11-utils xclip clang-14 libclan
 # StatusNotifierItem host, its bus and D-Bus client, and pixel checks.
 build_packages+=(libxcb-xfixes0-dev)
 test_packages+=(lxqt-panel dbus-daemon libglib2.0-bin imagemagick)
+# Ctrl+T on Wayland: a headless KWin with its desktop portal and Xwayland,
+# both Qt's Wayland platforms, and what the fake-input client is built from.
+test_packages+=(kwin-wayland xwayland xdg-desktop-portal xdg-desktop-portal-kde
+    libkf5globalaccel-bin qt6-wayland qtwayland5 plasma-wayland-protocols libwayland-dev)
 
 wanted=("${build_packages[@]}")
 if [[ "${1:-}" == "--test" ]]; then

@@ -1,15 +1,23 @@
-/* Times a GUI program from exec to its first mapped top-level window on the
- * X server named by DISPLAY, and reads its resident memory at that moment and
- * once it has settled. Prints the median of several runs.
+/* Times GUI programs from exec to their first mapped top-level window on the
+ * X server named by DISPLAY, and reads their resident memory at that moment
+ * and once they have settled. The programs take turns, run after run, so that
+ * a machine busy with something else weighs on all of them alike. Prints the
+ * median of the runs of each, and each one's figures as a multiple of the
+ * first program's.
  *
- *   startup_probe RUNS SETTLE_MS program [args...]
+ *   startup_probe RUNS SETTLE_MS program [args...] [-- program [args...]]...
+ *
+ * Each run is killed once measured; the sockets it leaves in the folder
+ * named by STARTUP_PROBE_SOCKETS are removed, as its normal exit would.
  */
 #define _GNU_SOURCE
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -43,19 +51,102 @@ static int cmp_double(const void* a, const void* b)
     return (x > y) - (x < y);
 }
 
+struct figures
+{
+    char** argv;
+    double *times, *rss_map, *rss_settled;
+};
+
+/* Removes the sockets in `dir`, as a program that ends normally removes its
+ * own: each run is then an ordinary start, not one after a crash. */
+static void remove_sockets(const char* dir)
+{
+    DIR* d = dir ? opendir(dir) : NULL;
+    if (!d)
+        return;
+    struct dirent* e;
+    char path[4096];
+    struct stat st;
+    while ((e = readdir(d)))
+        if (snprintf(path, sizeof path, "%s/%s", dir, e->d_name) < (int)sizeof path &&
+            lstat(path, &st) == 0 && S_ISSOCK(st.st_mode))
+            unlink(path);
+    closedir(d);
+}
+
+/* One run: exec to the first mapped window, and the memory then and later. */
+static int run_once(xcb_connection_t* c, char** argv, int settle_ms, double* time, double* rss_map,
+                    double* rss_settled)
+{
+    double t0 = now_ms();
+    pid_t pid = fork();
+    if (pid == 0) {
+        /* The program's own chatter would clutter the figures. */
+        int null_fd = open("/dev/null", O_WRONLY);
+        if (null_fd >= 0) {
+            dup2(null_fd, STDOUT_FILENO);
+            dup2(null_fd, STDERR_FILENO);
+        }
+        execvp(argv[0], argv);
+        _exit(127);
+    }
+    int mapped = 0;
+    while (!mapped) {
+        xcb_generic_event_t* ev = xcb_wait_for_event(c);
+        if (!ev) {
+            fprintf(stderr, "startup_probe: X connection lost\n");
+            return 1;
+        }
+        if ((ev->response_type & ~0x80) == XCB_MAP_NOTIFY) {
+            xcb_map_notify_event_t* m = (xcb_map_notify_event_t*)ev;
+            mapped = !m->override_redirect;
+        }
+        free(ev);
+    }
+    *time = now_ms() - t0;
+    *rss_map = rss_kib(pid) / 1024.0;
+    usleep((useconds_t)settle_ms * 1000);
+    *rss_settled = rss_kib(pid) / 1024.0;
+    kill(pid, SIGKILL);
+    waitpid(pid, NULL, 0);
+    remove_sockets(getenv("STARTUP_PROBE_SOCKETS"));
+    /* Drop the unmap/destroy events of this run. */
+    free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), NULL));
+    xcb_generic_event_t* ev;
+    while ((ev = xcb_poll_for_event(c)))
+        free(ev);
+    return 0;
+}
+
+static double median(double* v, int n)
+{
+    qsort(v, (size_t)n, sizeof *v, cmp_double);
+    return v[n / 2];
+}
+
 int main(int argc, char** argv)
 {
     if (argc < 4) {
-        fprintf(stderr, "usage: %s RUNS SETTLE_MS program [args...]\n", argv[0]);
+        fprintf(stderr, "usage: %s RUNS SETTLE_MS program [args...] [-- program [args...]]...\n",
+                argv[0]);
         return 2;
     }
     int runs = atoi(argv[1]);
     int settle_ms = atoi(argv[2]);
     if (runs < 1 || runs > 1000)
         return 2;
-    double* times = calloc((size_t)runs, sizeof *times);
-    double* rss_map = calloc((size_t)runs, sizeof *rss_map);
-    double* rss_settled = calloc((size_t)runs, sizeof *rss_settled);
+    struct figures programs[8];
+    int count = 0;
+    for (int i = 3; i < argc && count < 8; ++count) {
+        programs[count].argv = argv + i;
+        programs[count].times = calloc((size_t)runs, sizeof(double));
+        programs[count].rss_map = calloc((size_t)runs, sizeof(double));
+        programs[count].rss_settled = calloc((size_t)runs, sizeof(double));
+        while (i < argc && strcmp(argv[i], "--") != 0)
+            ++i;
+        if (i < argc)
+            argv[i++] = NULL; /* ends this program's arguments */
+    }
 
     xcb_connection_t* c = xcb_connect(NULL, NULL);
     if (xcb_connection_has_error(c)) {
@@ -67,50 +158,27 @@ int main(int argc, char** argv)
     xcb_change_window_attributes(c, root, XCB_CW_EVENT_MASK, &mask);
     xcb_flush(c);
 
-    for (int i = 0; i < runs; ++i) {
-        double t0 = now_ms();
-        pid_t pid = fork();
-        if (pid == 0) {
-            /* The program's own chatter would clutter the figures. */
-            int null_fd = open("/dev/null", O_WRONLY);
-            if (null_fd >= 0) {
-                dup2(null_fd, STDOUT_FILENO);
-                dup2(null_fd, STDERR_FILENO);
-            }
-            execvp(argv[3], argv + 3);
-            _exit(127);
-        }
-        int mapped = 0;
-        while (!mapped) {
-            xcb_generic_event_t* ev = xcb_wait_for_event(c);
-            if (!ev) {
-                fprintf(stderr, "startup_probe: X connection lost\n");
+    for (int i = 0; i < runs; ++i)
+        for (int p = 0; p < count; ++p)
+            if (run_once(c, programs[p].argv, settle_ms, &programs[p].times[i],
+                         &programs[p].rss_map[i], &programs[p].rss_settled[i]))
                 return 1;
-            }
-            if ((ev->response_type & ~0x80) == XCB_MAP_NOTIFY) {
-                xcb_map_notify_event_t* m = (xcb_map_notify_event_t*)ev;
-                mapped = !m->override_redirect;
-            }
-            free(ev);
-        }
-        times[i] = now_ms() - t0;
-        rss_map[i] = rss_kib(pid) / 1024.0;
-        usleep((useconds_t)settle_ms * 1000);
-        rss_settled[i] = rss_kib(pid) / 1024.0;
-        kill(pid, SIGKILL);
-        waitpid(pid, NULL, 0);
-        /* Drop the unmap/destroy events of this run. */
-        free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), NULL));
-        xcb_generic_event_t* ev;
-        while ((ev = xcb_poll_for_event(c)))
-            free(ev);
+
+    double base_time = 0, base_map = 0, base_settled = 0;
+    for (int p = 0; p < count; ++p) {
+        struct figures* f = &programs[p];
+        double t = median(f->times, runs), m = median(f->rss_map, runs),
+               r = median(f->rss_settled, runs);
+        if (p == 0)
+            base_time = t, base_map = m, base_settled = r;
+        printf("%s\n    median %.1f ms (min %.1f, max %.1f)  rss at map %.1f MiB  after %d ms %.1f "
+               "MiB",
+               f->argv[0], t, f->times[0], f->times[runs - 1], m, settle_ms, r);
+        if (p > 0)
+            printf("  = %.2fx time, %.2fx / %.2fx memory", t / base_time, m / base_map,
+                   r / base_settled);
+        printf("\n");
     }
-    qsort(times, (size_t)runs, sizeof *times, cmp_double);
-    qsort(rss_map, (size_t)runs, sizeof *rss_map, cmp_double);
-    qsort(rss_settled, (size_t)runs, sizeof *rss_settled, cmp_double);
-    printf("median %.1f ms (min %.1f, max %.1f)  rss at map %.1f MiB  rss after %d ms %.1f MiB\n",
-           times[runs / 2], times[0], times[runs - 1], rss_map[runs / 2], settle_ms,
-           rss_settled[runs / 2]);
     xcb_disconnect(c);
     return 0;
 }

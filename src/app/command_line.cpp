@@ -92,7 +92,12 @@ CommandLine readCommandLine(const QStringList& arguments)
         QStringLiteral("data-dir"),
         QStringLiteral("The folder that holds the record files (default: the working directory)."),
         QStringLiteral("DIR"));
-    parser.addOptions({help, version, dataDir});
+    const QCommandLineOption toggle(
+        QStringLiteral("toggle"),
+        QStringLiteral("Shows the window of the Stashbook running on the data folder if it is "
+                       "hidden, and hides it if it is shown; starts Stashbook when none runs. "
+                       "Bind a key to this where the desktop gives programs no global key."));
+    parser.addOptions({help, version, dataDir, toggle});
     // Qt's options are words after a single dash ("-platform xcb").
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     addQtOptions(parser);
@@ -120,7 +125,8 @@ CommandLine readCommandLine(const QStringList& arguments)
     if (!problem.isEmpty())
         return refuse(program,
                       QStringLiteral("cannot use the data folder \"%1\": %2.").arg(given, problem));
-    return {CommandLine::Action::Run, {}, QFileInfo(given).canonicalFilePath()};
+    return {
+        CommandLine::Action::Run, {}, QFileInfo(given).canonicalFilePath(), parser.isSet(toggle)};
 }
 
 int printCommandLineOutcome(const CommandLine& line)

@@ -1,5 +1,6 @@
 // What the program is told when it starts: its name, version and desktop
-// identity, and the command line (--help, --version, --data-dir DIR).
+// identity, and the command line (--help, --version, --data-dir DIR,
+// --toggle).
 //
 // The command line is read before any window exists, so that a mistake in it
 // ends the program with a message on the terminal and nothing on the screen.
@@ -30,6 +31,9 @@ struct CommandLine
     // The folder of the record files, canonical (absolute, no symbolic
     // links): two spellings of one folder give the same path.
     QString dataDir;
+    // --toggle: the program already running on dataDir is to show its window
+    // if hidden and hide it if shown; with none running, this one starts.
+    bool toggle = false;
 };
 
 // Reads `arguments` (the program's name first), before any application

@@ -16,10 +16,15 @@ int main(int argc, char* argv[])
     const sb::app::CommandLine line = sb::app::readCommandLine(arguments);
     if (line.action != sb::app::CommandLine::Action::Run)
         return sb::app::printCommandLineOutcome(line);
-    QApplication app(argc, argv);
-    // A second start for the same folder hands over to the first and ends.
+    // A second start for the same folder hands over to the first and ends,
+    // without a display (`stashbook --toggle` bound to a key ends at once).
     sb::app::SingleInstance instance(line.dataDir);
-    const sb::app::SingleInstance::Claim claim = instance.claim();
+    const auto request = line.toggle ? sb::app::SingleInstance::Request::Toggle
+                                     : sb::app::SingleInstance::Request::BringBack;
+    if (instance.handOver(request))
+        return 0;
+    QApplication app(argc, argv);
+    const sb::app::SingleInstance::Claim claim = instance.claim(request);
     if (claim == sb::app::SingleInstance::Claim::Forwarded)
         return 0;
     if (claim == sb::app::SingleInstance::Claim::Failed)
@@ -33,6 +38,8 @@ int main(int argc, char* argv[])
         sb::app::Environment{QFileInfo(line.dataDir).filesystemFilePath()}};
     QObject::connect(&instance, &sb::app::SingleInstance::bringBackRequested, &window,
                      &sb::app::frmStashbook::Bring_Back);
+    QObject::connect(&instance, &sb::app::SingleInstance::toggleRequested, &window,
+                     &sb::app::frmStashbook::mnu_File_Restore_or_Hide_Click);
     window.Start_Up();
     window.Wait_For_Hot_Key();
     return 0;

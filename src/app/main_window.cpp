@@ -128,7 +128,7 @@ frmStashbook::frmStashbook(Environment env, QWidget* parent)
     }
     Store = std::make_unique<DataStore>(env_.dataDir, *Prompts);
     Tray_Shell = new Shell(this, {mnu_File, mnu_File_Restore_or_Hide, mnu_File_Exit}, env_.hotKey,
-                           env_.tray, *Prompts, Clipboard_Guard);
+                           env_.tray, *Prompts, Clipboard_Guard, env_.dataDir);
     Sites = new browse::SiteListPart(lst_Site, cmd_Sites, this);
     Accounts = new browse::AccountTable({cmd_Site_Name, mnu_Copy_All, lst_Username, lst_Password,
                                          lst_Referral_URL, cmd_Go, cmd_Go_Referral_URL,

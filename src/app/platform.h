@@ -30,6 +30,11 @@ void setInTaskList(QWidget* window, bool inList);
 // only after it has already asked for the window to be mapped.
 void prepareToShow(QWidget* window, bool inTaskList);
 
+// Whether the program can bring back its own window from the task list,
+// where it waits minimised. Wayland leaves that to the compositor alone; the
+// window is shown anew there instead.
+bool canUnminimize();
+
 // Follows the trays this desktop offers, from the desktop's own notices, so
 // that nobody ever has to ask (see TrayHosts), owned by `parent`.
 TrayHosts* createTrayHosts(QObject* parent);

@@ -4,6 +4,7 @@
 #include "app/platform.h"
 #include "app/tray.h"
 
+#include <QGuiApplication>
 #include <QMimeData>
 
 namespace sb::app::platform {
@@ -16,6 +17,11 @@ GlobalHotKey* createHotKey(QObject* parent)
 void setInTaskList(QWidget*, bool) {}
 
 void prepareToShow(QWidget*, bool) {}
+
+bool canUnminimize()
+{
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
 
 // Without notices of the tray coming and going, the one there is at start is
 // taken for the whole session. The trays of these desktops (StatusNotifierItem

@@ -94,6 +94,11 @@ void prepareToShow(QWidget* window, bool inTaskList)
     setInTaskList(window, inTaskList);
 }
 
+bool canUnminimize()
+{
+    return true;
+}
+
 // The notification area is always there (Qt puts the icon back itself when
 // Explorer restarts), and reports a click and then a double-click.
 TrayHosts* createTrayHosts(QObject* parent)

@@ -1,12 +1,16 @@
-// X11: Ctrl+T through a passive key grab on the root window, the task list
-// through the EWMH _NET_WM_STATE hints, the trays through the XEmbed manager
-// selection and the StatusNotifierWatcher on the session bus. The X parts use
-// Qt's own xcb connection, so the grab lives exactly as long as the program's
-// connection to the display. Under any other Qt platform (Wayland, offscreen)
-// the program runs without a global hot key and its window stays in the task
-// list; StatusNotifierItem hosts are followed there too.
+// The freedesktop desktops, X11 and Wayland sessions alike, told apart at run
+// time. In an X11 session: Ctrl+T through a passive key grab on the root
+// window, the task list through the EWMH _NET_WM_STATE hints, the trays
+// through the XEmbed manager selection and the StatusNotifierWatcher on the
+// session bus. The X parts use Qt's own xcb connection, so the grab lives
+// exactly as long as the program's connection to the display. In a Wayland
+// session (natively or under Xwayland, where a grab sees only the keys sent to
+// the program's own windows) Ctrl+T goes through the desktop's shortcut
+// portal (portal_shortcut.cpp), the window stays in the task list, and the
+// StatusNotifierItem hosts are the trays.
 #include "app/hotkey.h"
 #include "app/platform.h"
+#include "app/portal_shortcut.h"
 #include "app/tray.h"
 
 #include <QAbstractNativeEventFilter>
@@ -180,10 +184,30 @@ public:
     explicit X11HotKey(QObject* parent) : GlobalHotKey(parent) {}
     ~X11HotKey() override { unregisterKey(); }
 
+    // The grab waits for the event loop: the window's first frame does not
+    // need the key, and asking the X server for it takes a few round trips.
     Registration registerKey() override
     {
         if (isRegistered())
             return {Outcome::Registered, {}};
+        if (!wanted_) {
+            wanted_ = true;
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (!wanted_ || isRegistered())
+                        return;
+                    const Registration r = grab();
+                    wanted_ = r.ok();
+                    emit registrationFinished(r);
+                },
+                Qt::QueuedConnection);
+        }
+        return {Outcome::Pending, {}};
+    }
+
+    Registration grab()
+    {
         xcb_connection_t* c = connection();
         if (!c)
             return {Outcome::Unsupported, QStringLiteral("no connection to the X server")};
@@ -228,6 +252,7 @@ public:
 
     void unregisterKey() override
     {
+        wanted_ = false;
         if (!isRegistered())
             return;
         if (QCoreApplication* app = QCoreApplication::instance())
@@ -293,6 +318,7 @@ private:
         roots_.clear();
     }
 
+    bool wanted_ = false; // registered, or about to be
     xcb_keycode_t keycode_ = 0;
     QList<Grab> grabs_;
     QList<xcb_window_t> roots_;
@@ -307,9 +333,10 @@ private:
 // MANAGER message that follows the selection.
 constexpr int kHostSettleMs = 250;
 constexpr int kManagerSettleMs = 100;
-// At start the watcher's answer is waited for, so that the window starts out
-// where it belongs; a watcher that does not answer by then counts as none
-// until it does.
+// Nothing is asked before the window is up. Then no tray is offered until
+// the watcher has answered, so that Qt, which ties the program to the first
+// kind of tray it makes an icon for, finds the same one as we do; a watcher
+// that does not answer by then counts as none until it does.
 constexpr int kStartUpAnswerMs = 500;
 
 // The trays, from the desktop's notices:
@@ -323,10 +350,9 @@ constexpr int kStartUpAnswerMs = 500;
 class X11TrayHosts final : public TrayHosts, public QAbstractNativeEventFilter
 {
 public:
-    explicit X11TrayHosts(QObject* parent) : TrayHosts(parent), bus_(QDBusConnection::sessionBus())
+    explicit X11TrayHosts(QObject* parent) : TrayHosts(parent)
     {
-        followStatusNotifierHosts();
-        followXEmbedTrays();
+        QMetaObject::invokeMethod(this, &X11TrayHosts::start, Qt::QueuedConnection);
     }
 
     ~X11TrayHosts() override
@@ -337,6 +363,8 @@ public:
 
     bool offers(TrayKind kind) const override
     {
+        if (!settled_)
+            return false;
         switch (kind) {
         case TrayKind::StatusNotifier:
             return hostReady_;
@@ -381,6 +409,8 @@ protected:
         if (event->timerId() == settleHost_.timerId()) {
             settleHost_.stop();
             askForHost();
+        } else if (event->timerId() == settleStart_.timerId()) {
+            settle();
         } else if (event->timerId() == settleManager_.timerId()) {
             settleManager_.stop();
             setManagerReady(managerOwned());
@@ -397,10 +427,29 @@ private:
         xcb_window_t owner;
     };
 
-    void followStatusNotifierHosts()
+    void start()
+    {
+        bus_ = QDBusConnection::sessionBus();
+        followXEmbedTrays();
+        if (!followStatusNotifierHosts())
+            return settle();
+        settleStart_.start(kStartUpAnswerMs, this);
+    }
+
+    // The trays are known: from now on they are offered.
+    void settle()
+    {
+        settleStart_.stop();
+        if (settled_)
+            return;
+        settled_ = true;
+        emit changed();
+    }
+
+    bool followStatusNotifierHosts()
     {
         if (!bus_.isConnected())
-            return;
+            return false;
         auto* names = new QDBusServiceWatcher(kWatcherService, bus_,
                                               QDBusServiceWatcher::WatchForOwnerChange, this);
         connect(names, &QDBusServiceWatcher::serviceOwnerChanged, this,
@@ -416,13 +465,8 @@ private:
         const auto askSoon = [this] { settleHost_.start(kHostSettleMs, this); };
         connect(watcher, &WatcherSignals::StatusNotifierHostRegistered, this, askSoon);
         connect(watcher, &WatcherSignals::StatusNotifierHostUnregistered, this, askSoon);
-
-        const QDBusMessage answer = bus_.call(hostQuery(), QDBus::Block, kStartUpAnswerMs);
-        const QDBusError::ErrorType error = QDBusError(answer).type();
-        if (error == QDBusError::NoReply || error == QDBusError::Timeout)
-            askSoon(); // slow, not absent: its answer is taken when it comes
-        else
-            takeAnswer(answer);
+        askForHost();
+        return true;
     }
 
     QDBusMessage hostQuery() const
@@ -443,6 +487,7 @@ private:
                     finished->deleteLater();
                     if (asked == asked_) // nothing changed since it was asked
                         takeAnswer(finished->reply());
+                    settle();
                 });
     }
 
@@ -457,7 +502,8 @@ private:
         if (ready == hostReady_)
             return;
         hostReady_ = ready;
-        emit changed();
+        if (settled_)
+            emit changed();
     }
 
     void followXEmbedTrays()
@@ -512,10 +558,13 @@ private:
         if (ready == managerReady_)
             return;
         managerReady_ = ready;
-        emit changed();
+        if (settled_)
+            emit changed();
     }
 
-    QDBusConnection bus_;
+    QDBusConnection bus_{QString()}; // the session bus, once started
+    bool settled_ = false;
+    QBasicTimer settleStart_;
     bool hostReady_ = false;
     int asked_ = 0; // answers to older questions are dropped
     QBasicTimer settleHost_;
@@ -551,17 +600,17 @@ void editNetWmState(xcb_connection_t* c, xcb_window_t window, xcb_atom_t netWmSt
 
 GlobalHotKey* createHotKey(QObject* parent)
 {
-    if (onX11())
+    switch (hotKeyRoute(QGuiApplication::platformName(), qEnvironmentVariable("XDG_SESSION_TYPE"),
+                        qEnvironmentVariable("WAYLAND_DISPLAY"))) {
+    case HotKeyRoute::X11Grab:
         return new X11HotKey(parent);
+    case HotKeyRoute::Portal:
+        return createPortalHotKey(parent);
+    case HotKeyRoute::None:
+        break;
+    }
     // Headless platforms (tests) have no user to press keys: nothing to say.
-    const QString platform = QGuiApplication::platformName();
-    const bool headless =
-        platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
-    return new UnavailableHotKey(
-        headless
-            ? QString()
-            : QStringLiteral("the %1 desktop offers no global hot keys to programs").arg(platform),
-        parent);
+    return new UnavailableHotKey(QString(), parent);
 }
 
 void setInTaskList(QWidget* window, bool inList)
@@ -628,6 +677,11 @@ void prepareToShow(QWidget* window, bool inTaskList)
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, wid, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 32,
                         static_cast<uint32_t>(hints.size()), hints.constData());
     xcb_flush(c);
+}
+
+bool canUnminimize()
+{
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
 TrayHosts* createTrayHosts(QObject* parent)

@@ -9,7 +9,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QMenu>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QWidget>
 
 namespace sb::app {
@@ -20,14 +24,48 @@ const QString kRestore = QStringLiteral("&Restore!");
 const QString kTrayIt = QStringLiteral("&TrayIt!");
 const QString kTrayTip = QStringLiteral("Stashbook");
 const QString kHotKeyInUseTitle = QStringLiteral("[Stashbook]  :Hot Key:  Control-T Is In Use");
+const QString kNoGlobalKeyTitle =
+    QStringLiteral("[Stashbook]  :Hot Key:  No Global Keys On This Desktop");
+// In the settings file: whether to tell at start-up that there is no global key.
+const QString kTellNoGlobalKey = QStringLiteral("startUp/tellNoGlobalKey");
+
+// The settings file, ~/.config/Stashbook/Stashbook.conf.
+QSettings settings()
+{
+    return QSettings(QStringLiteral("Stashbook"), QStringLiteral("Stashbook"));
+}
+
+QString shellQuoted(const QString& word)
+{
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_./=+-]+$"));
+    if (plain.match(word).hasMatch())
+        return word;
+    return QLatin1Char('\'') + QString(word).replace(QLatin1Char('\''), QStringLiteral("'\\''")) +
+           QLatin1Char('\'');
+}
+
+// The command that shows and hides this program on `dataDir` from anywhere:
+// by its bare name where that finds this very program, else by its path.
+QString toggleCommand(const std::filesystem::path& dataDir)
+{
+    const QString self = QCoreApplication::applicationFilePath();
+    const QString byName = QStandardPaths::findExecutable(QStringLiteral("stashbook"));
+    const bool found = !byName.isEmpty() &&
+                       QFileInfo(byName).canonicalFilePath() == QFileInfo(self).canonicalFilePath();
+    const QString folder = QFileInfo(QString::fromStdString(dataDir.string())).absoluteFilePath();
+    return (found ? QStringLiteral("stashbook") : shellQuoted(self)) +
+           QStringLiteral(" --toggle --data-dir ") + shellQuoted(folder);
+}
 
 } // namespace
 
 Shell::Shell(QWidget* window, TrayMenu menu, GlobalHotKey* hotKey, TrayIcon* tray,
-             common::Prompter& prompter, ClipboardGuard& clipboard)
+             common::Prompter& prompter, ClipboardGuard& clipboard,
+             const std::filesystem::path& dataDir)
     : QObject(window), window_(window), menu_(menu),
       hotKey_(hotKey ? hotKey : platform::createHotKey(this)),
-      tray_(tray ? tray : new SystemTrayIcon(this)), prompter_(prompter), clipboard_(clipboard)
+      tray_(tray ? tray : new SystemTrayIcon(this)), prompter_(prompter), clipboard_(clipboard),
+      dataDir_(dataDir)
 {
     menu_.restoreOrHide->setText(kRestore);
     connect(menu_.restoreOrHide, &QAction::triggered, this, &Shell::toggle);
@@ -36,6 +74,7 @@ Shell::Shell(QWidget* window, TrayMenu menu, GlobalHotKey* hotKey, TrayIcon* tra
     // menu belongs to the active program and closes when the user clicks away.
     connect(menu_.menu, &QMenu::aboutToShow, this, &Shell::bringToFront);
     connect(hotKey_, &GlobalHotKey::activated, this, &Shell::toggle);
+    connect(hotKey_, &GlobalHotKey::registrationFinished, this, &Shell::hotKeyRegistered);
     // Where the tray reports double-clicks, a double-click toggles and a
     // single click does nothing. Where it reports one activation per click,
     // that activation toggles, or the icon would be dead. The kind is the one
@@ -47,6 +86,7 @@ Shell::Shell(QWidget* window, TrayMenu menu, GlobalHotKey* hotKey, TrayIcon* tra
         // The right button opens the menu by itself; the middle one does nothing.
     });
     connect(tray_, &TrayIcon::kindChanged, this, &Shell::trayChanged);
+    window_->installEventFilter(this);
 }
 
 Shell::~Shell() = default;
@@ -116,7 +156,12 @@ void Shell::toggle()
         menu_.restoreOrHide->setText(kTrayIt);
         // Before anything maps the window: clearing the minimised state
         // already maps it on X11.
-        const bool wasVisible = window_->isVisible();
+        bool wasVisible = window_->isVisible();
+        if (wasVisible && !platform::canUnminimize()) {
+            // Only shown anew does the window come back from the task list.
+            window_->hide();
+            wasVisible = false;
+        }
         inTaskList_ = !trayInUse();
         if (!wasVisible)
             platform::prepareToShow(window_, inTaskList_);
@@ -156,21 +201,51 @@ void Shell::exit()
 
 void Shell::registerHotKey()
 {
-    const GlobalHotKey::Registration r = hotKey_->registerKey();
+    hotKeyRegistered(hotKey_->registerKey());
+}
+
+void Shell::hotKeyRegistered(const GlobalHotKey::Registration& r)
+{
+    if (exitRequested_)
+        return;
+    // What still works, and what the user can do about it. Said without
+    // asking the tray, which may not have answered yet.
+    const auto advice = [this] {
+        return QStringLiteral(
+                   "To show and hide it from anywhere, bind a key of your choice to this "
+                   "command in the desktop's keyboard settings (GNOME: Settings > Keyboard "
+                   "> Custom Shortcuts; KDE: System Settings > Shortcuts):\n\n    ") +
+               toggleCommand(dataDir_) +
+               QStringLiteral(
+                   "\n\nUntil then the tray icon, or the task list where there is no tray, "
+                   "brings the window back.");
+    };
     switch (r.outcome) {
     case GlobalHotKey::Outcome::Registered:
+    case GlobalHotKey::Outcome::Pending:
         break;
-    case GlobalHotKey::Outcome::InUse: {
-        QString text = QStringLiteral(
-            "Control-T is held by another program, so it cannot show and hide Stashbook.\n\n");
-        text += trayInUse() ? QStringLiteral("The tray icon still shows and hides the window.")
-                            : QStringLiteral("The window stays in the task list instead.");
-        prompter_.error(kHotKeyInUseTitle, text);
+    case GlobalHotKey::Outcome::InUse:
+        qInfo("Stashbook: Control-T is not available: %s", qUtf8Printable(r.error));
+        prompter_.error(kHotKeyInUseTitle,
+                        QStringLiteral("Control-T is held by another program, so it cannot show "
+                                       "and hide Stashbook.\n\n") +
+                            advice());
         break;
-    }
     case GlobalHotKey::Outcome::Unsupported:
-        if (!r.error.isEmpty())
-            qInfo("Stashbook: Control-T is not available: %s", qUtf8Printable(r.error));
+        // Headless platforms (tests) have no user to tell.
+        if (r.error.isEmpty())
+            break;
+        qInfo("Stashbook: Control-T is not available: %s", qUtf8Printable(r.error));
+        if (!settings().value(kTellNoGlobalKey, true).toBool())
+            break;
+        if (!prompter_.ask(kNoGlobalKeyTitle,
+                           QStringLiteral("This desktop gives programs no global key, so "
+                                          "Control-T cannot show and hide Stashbook while another "
+                                          "program has the focus.\n\n") +
+                               advice() +
+                               QStringLiteral("\n\nTell this again at the next start?")) &&
+            !prompter_.exiting())
+            settings().setValue(kTellNoGlobalKey, false);
         break;
     }
 }
@@ -205,12 +280,31 @@ void Shell::windowStateChanged()
     if (window_->isMinimized()) {
         // Hidden only after Qt has finished with the state change.
         QMetaObject::invokeMethod(this, &Shell::hideOnMinimise, Qt::QueuedConnection);
-    } else if (window_->isVisible() && menu_.restoreOrHide->text() == kRestore) {
+    } else if (window_->isVisible() && menu_.restoreOrHide->text() == kRestore &&
+               platform::canUnminimize()) {
         // Restored from the task list while minimised there without a tray
-        // (one may have come since).
-        menu_.restoreOrHide->setText(kTrayIt);
-        setInTaskList(!trayInUse());
+        // (one may have come since). On Wayland the compositor never says
+        // that a window is minimised, so there this only means that it has
+        // not said so: the window's activation tells instead (eventFilter).
+        restoredByUser();
     }
+}
+
+void Shell::restoredByUser()
+{
+    menu_.restoreOrHide->setText(kTrayIt);
+    setInTaskList(!trayInUse());
+}
+
+bool Shell::eventFilter(QObject* watched, QEvent* event)
+{
+    // A minimised window is never the active one: the user brought it back.
+    // (Where the window's state can be trusted, windowStateChanged() knows.)
+    if (watched == window_ && event->type() == QEvent::ActivationChange &&
+        !platform::canUnminimize() && window_->isActiveWindow() && window_->isVisible() &&
+        menu_.restoreOrHide->text() == kRestore)
+        restoredByUser();
+    return QObject::eventFilter(watched, event);
 }
 
 void Shell::hideOnMinimise()

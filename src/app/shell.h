@@ -14,7 +14,11 @@
 // out of hiding if it was hidden, so that it is never out of reach.
 #pragma once
 
+#include "app/hotkey.h"
+
 #include <QObject>
+
+#include <filesystem>
 
 class QAction;
 class QEvent;
@@ -45,9 +49,11 @@ public:
         QAction* exit;
     };
 
-    // `hotKey` and `tray` stand in for the desktop's own when given.
+    // `hotKey` and `tray` stand in for the desktop's own when given;
+    // `dataDir` is the folder the program runs on.
     Shell(QWidget* window, TrayMenu menu, GlobalHotKey* hotKey, TrayIcon* tray,
-          common::Prompter& prompter, ClipboardGuard& clipboard);
+          common::Prompter& prompter, ClipboardGuard& clipboard,
+          const std::filesystem::path& dataDir);
     ~Shell() override;
 
     void addTrayIcon();
@@ -57,7 +63,10 @@ public:
     // Gives the key and the icon back, clears a password left on the
     // clipboard and ends the program's loop; emits exiting().
     void exit();
-    // Takes Ctrl+T; tells the user once when another program holds it.
+    // Takes Ctrl+T. Tells the user once when another program holds it, and
+    // when the desktop gives programs no global key at all, how to bind
+    // `stashbook --toggle` instead (unless told not to, in the settings
+    // file). Where the desktop answers later, so does the box.
     void registerHotKey();
     // The program's event loop: returns once exit() ran.
     void waitForHotKey();
@@ -74,16 +83,21 @@ public:
     // hidden, as Ctrl+T would, or brings it to the front when shown.
     void bringBack();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 signals:
     // Exit was chosen: whatever is open must close at once.
     void exiting();
 
 private:
+    void hotKeyRegistered(const GlobalHotKey::Registration& r);
     bool trayInUse() const;
     void trayChanged();
     void setInTaskList(bool inList);
     void bringToFront();
     void hideOnMinimise();
+    void restoredByUser();
 
     QWidget* window_;
     TrayMenu menu_;
@@ -91,6 +105,7 @@ private:
     TrayIcon* tray_;
     common::Prompter& prompter_;
     ClipboardGuard& clipboard_;
+    std::filesystem::path dataDir_;
     QEventLoop* loop_ = nullptr;
     bool exitRequested_ = false;
     bool inTaskList_ = true;

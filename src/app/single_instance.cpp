@@ -5,12 +5,14 @@
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QStandardPaths>
+#include <QThread>
 
 namespace sb::app {
 
 namespace {
 
-const QByteArray kRequest = QByteArrayLiteral("bring-back\n");
+const QByteArray kBringBack = QByteArrayLiteral("bring-back\n");
+const QByteArray kToggle = QByteArrayLiteral("toggle\n");
 const QByteArray kAnswer = QByteArrayLiteral("ok\n");
 
 // The lock is held only while looking for the socket and listening, a few
@@ -22,6 +24,10 @@ constexpr int kAnswerWaitMs = 10'000;
 // A program that ends just as it is asked closes the connection unanswered;
 // the next look finds its socket gone or dead.
 constexpr int kAttempts = 3;
+// A socket that keeps refusing connections for this long was left behind:
+// a program listens a moment after it has made its socket.
+constexpr int kStaleChecks = 5;
+constexpr int kStaleCheckGapMs = 5;
 
 QString lockProblem(QLockFile::LockError error)
 {
@@ -63,32 +69,62 @@ SingleInstance::SingleInstance(const QString& dataDir, const QString& runtimeDir
 
 SingleInstance::~SingleInstance() = default;
 
-SingleInstance::Claim SingleInstance::claim()
+bool SingleInstance::handOver(Request request)
+{
+    if (socketPath_.isEmpty())
+        return false;
+    request_ = request == Request::Toggle ? kToggle : kBringBack;
+    QLocalSocket peer;
+    peer.connectToServer(socketPath_);
+    return peer.waitForConnected(kConnectMs) && forward(peer);
+}
+
+SingleInstance::Claim SingleInstance::claim(Request request)
 {
     if (socketPath_.isEmpty())
         return Claim::Failed;
+    // Nearly always the first look settles it, without the lock file: the
+    // program serving the folder answers, or there is no socket yet and this
+    // start listens. Listening at a path that is taken fails, so of two
+    // starts at the same moment only one can.
+    if (handOver(request))
+        return Claim::Forwarded;
+    if (listen(false))
+        return Claim::First;
+
+    // A socket is there that did not answer: left behind by a program that
+    // was killed, or one that is about to listen. Under the lock, it is
+    // looked at again and replaced only if it still refuses.
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         QLockFile lock(lockPath_);
         if (!lock.tryLock(kLockWaitMs)) {
             error_ = QStringLiteral("cannot lock %1: %2").arg(lockPath_, lockProblem(lock.error()));
             return Claim::Failed;
         }
-        QLocalSocket peer;
-        peer.connectToServer(socketPath_);
-        if (peer.waitForConnected(kConnectMs)) {
+        QLocalSocket again;
+        bool connected = false;
+        for (int check = 0; check < kStaleChecks && !connected; ++check) {
+            if (check > 0)
+                QThread::msleep(kStaleCheckGapMs);
+            again.connectToServer(socketPath_);
+            connected = again.waitForConnected(kConnectMs);
+        }
+        if (connected) {
             lock.unlock();
-            if (forward(peer))
+            if (forward(again))
                 return Claim::Forwarded;
             continue;
         }
-        return listen() ? Claim::First : Claim::Failed;
+        if (listen(true))
+            return Claim::First;
+        // Another start listened between the two looks: ask it next time.
     }
     return Claim::Failed;
 }
 
 bool SingleInstance::forward(QLocalSocket& peer)
 {
-    peer.write(kRequest);
+    peer.write(request_);
     if (!peer.waitForBytesWritten(kConnectMs)) {
         error_ = QStringLiteral("the Stashbook serving this folder took no request: ") +
                  peer.errorString();
@@ -104,13 +140,15 @@ bool SingleInstance::forward(QLocalSocket& peer)
     return peer.readLine() == kAnswer;
 }
 
-bool SingleInstance::listen()
+bool SingleInstance::listen(bool replace)
 {
     // Nothing answered, so whatever is at the socket's path was left there
     // by a program that ended without removing it.
-    QLocalServer::removeServer(socketPath_);
+    if (replace)
+        QLocalServer::removeServer(socketPath_);
+    // The runtime directory is the user's alone (0700), so the socket is
+    // made right there, in one step that fails when the path is taken.
     auto* server = new QLocalServer(this);
-    server->setSocketOptions(QLocalServer::UserAccessOption);
     if (!server->listen(socketPath_)) {
         error_ = QStringLiteral("cannot listen on %1: %2").arg(socketPath_, server->errorString());
         delete server;
@@ -128,9 +166,16 @@ void SingleInstance::answer()
         connect(peer, &QLocalSocket::readyRead, this, [this, peer] {
             if (!peer->canReadLine())
                 return;
-            if (peer->readLine() == kRequest) {
-                emit bringBackRequested();
+            const QByteArray request = peer->readLine();
+            if (request == kBringBack || request == kToggle) {
+                // Answered first: the asker ends at once, whatever the
+                // request sets off here.
                 peer->write(kAnswer);
+                peer->flush();
+                if (request == kToggle)
+                    emit toggleRequested();
+                else
+                    emit bringBackRequested();
             }
             peer->disconnectFromServer();
         });

@@ -3,9 +3,12 @@
 // runtime directory; a later start for the same folder finds it there, asks it
 // to bring its window back, and ends.
 //
+// A start either asks the running program to bring its window back, or to
+// show or hide it (`stashbook --toggle`).
+//
 // A socket left behind by a program that was killed answers no connection;
 // the next start removes it and listens in its place. A short-lived lock file
-// beside the socket makes that look-then-listen one step, so that two starts
+// beside the socket makes that look-then-replace one step, so that two starts
 // at the same moment never both become the first.
 #pragma once
 
@@ -24,7 +27,7 @@ class SingleInstance final : public QObject
 public:
     enum class Claim {
         First,     // this program serves the folder; bringBackRequested() may follow
-        Forwarded, // the program serving the folder was asked to come forward
+        Forwarded, // the program serving the folder took the request
         Failed     // neither: error() says why
     };
 
@@ -34,7 +37,14 @@ public:
                             QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    Claim claim();
+    // What a start asks of the program already serving the folder.
+    enum class Request { BringBack, Toggle };
+
+    Claim claim(Request request = Request::BringBack);
+    // Only the first step of claim(): true when a program serving the
+    // folder took the request. Needs no application object, so a start
+    // that only hands over never connects to the display.
+    bool handOver(Request request);
     QString error() const { return error_; }
     // Where the socket of this folder is (or would be).
     QString socketPath() const { return socketPath_; }
@@ -42,15 +52,18 @@ public:
 signals:
     // Another start for the same folder wants the window in front.
     void bringBackRequested();
+    // Another start wants the window shown if hidden, hidden if shown.
+    void toggleRequested();
 
 private:
     bool forward(QLocalSocket& peer);
-    bool listen();
+    bool listen(bool replace);
     void answer();
 
     QString socketPath_;
     QString lockPath_;
     QString error_;
+    QByteArray request_;
     QLocalServer* server_ = nullptr;
 };
 

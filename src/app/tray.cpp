@@ -3,23 +3,15 @@
 #include "app/platform.h"
 
 #include <QMenu>
+#include <QPixmap>
 
-// The icon is compiled into the program's static core library, and a linker
-// takes an object file from a static library only when something refers to
-// it: this reference is what brings the icon into the program. (It has to be
-// made outside any namespace.)
-static void loadCompiledResources()
-{
-    Q_INIT_RESOURCE(stashbook);
-}
+#include "app/icon.xpm"
 
 namespace sb::app {
 
 QIcon programIcon()
 {
-    static const bool loaded = (loadCompiledResources(), true);
-    Q_UNUSED(loaded);
-    return QIcon(QStringLiteral(":/stashbook/icon.png"));
+    return QIcon(QPixmap(kProgramIconXpm));
 }
 
 SystemTrayIcon::SystemTrayIcon(QObject* parent)

@@ -14,6 +14,7 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QMenu>
+#include <QSettings>
 #include <QStyleOptionButton>
 #include <QTimer>
 #include <QtTest>
@@ -36,6 +37,12 @@ public:
     {
         registered = outcome == Outcome::Registered;
         return {outcome, registered ? QString() : "taken"};
+    }
+    // The desktop's answer to a Pending registration.
+    void answer(Outcome o)
+    {
+        registered = o == Outcome::Registered;
+        emit registrationFinished({o, registered ? QString() : "none here"});
     }
     void unregisterKey() override
     {
@@ -125,6 +132,7 @@ private slots:
     void initTestCase()
     {
         sb::app::nameProgram();
+        QStandardPaths::setTestModeEnabled(true); // the settings file too
         QVERIFY(tmp.isValid());
         root = QFileInfo(tmp.path()).canonicalFilePath();
         QVERIFY(QDir(root).mkpath("real"));
@@ -157,6 +165,7 @@ private slots:
         const QString dir = "--data-dir";
         row("default: the working directory", {}, Action::Run, ".", "");
         row("relative folder", {dir, "real"}, Action::Run, "real", "");
+        row("toggle the running program", {"--toggle", dir, "real"}, Action::Run, "real", "");
         row("one folder, two spellings", {"--data-dir=./link/../real/"}, Action::Run, "real", "");
         row("symbolic link: the folder it names", {dir, "link"}, Action::Run, "real", "");
         row("missing folder", {dir, "nowhere"}, Action::Refuse, "",
@@ -193,14 +202,57 @@ private slots:
         const CommandLine line = sb::app::readCommandLine(arguments);
         QCOMPARE(line.action, action);
         QCOMPARE(line.dataDir, dataDir.isEmpty() ? QString() : canonical(dataDir));
+        QCOMPARE(line.toggle, arguments.contains("--toggle"));
         QVERIFY2(line.text.contains(says), qPrintable(line.text));
         if (action == Action::Refuse)
             QVERIFY2(line.text.startsWith("stashbook: "), qPrintable(line.text));
     }
 
+    // Where the program takes Ctrl+T from: an X11 grab sees every key only
+    // in an X11 session, not under Xwayland.
+    void hotKeyRoute_data()
+    {
+        QTest::addColumn<QString>("platform");
+        QTest::addColumn<QString>("session"); // XDG_SESSION_TYPE
+        QTest::addColumn<QString>("wayland"); // WAYLAND_DISPLAY
+        QTest::addColumn<sb::app::HotKeyRoute>("route");
+        using R = sb::app::HotKeyRoute;
+        QTest::newRow("X11 session") << "xcb"
+                                     << "x11"
+                                     << "" << R::X11Grab;
+        QTest::newRow("X11, session unknown") << "xcb"
+                                              << ""
+                                              << "" << R::X11Grab;
+        QTest::newRow("X11 with a nested compositor") << "xcb"
+                                                      << "x11"
+                                                      << "wayland-1" << R::X11Grab;
+        QTest::newRow("Xwayland") << "xcb"
+                                  << "wayland"
+                                  << "wayland-0" << R::Portal;
+        QTest::newRow("Xwayland, started from a console") << "xcb"
+                                                          << "tty"
+                                                          << "wayland-0" << R::Portal;
+        QTest::newRow("native Wayland") << "wayland"
+                                        << "wayland"
+                                        << "wayland-0" << R::Portal;
+        QTest::newRow("offscreen") << "offscreen"
+                                   << "wayland"
+                                   << "wayland-0" << R::None;
+    }
+
+    void hotKeyRoute()
+    {
+        QFETCH(QString, platform);
+        QFETCH(QString, session);
+        QFETCH(QString, wayland);
+        QFETCH(sb::app::HotKeyRoute, route);
+        QCOMPARE(sb::app::hotKeyRoute(platform, session, wayland), route);
+    }
+
     void init()
     {
         fresh();
+        QSettings("Stashbook", "Stashbook").clear();
         hotKey_ = std::make_unique<FakeHotKey>();
         tray_ = std::make_unique<FakeTray>();
         QGuiApplication::clipboard()->clear();
@@ -209,20 +261,41 @@ private slots:
     void startUp_data()
     {
         QTest::addColumn<bool>("trayAvailable");
-        QTest::addColumn<Outcome>("keyOutcome");
-        QTest::newRow("tray, key free") << true << Outcome::Registered;
-        QTest::newRow("tray, key in use") << true << Outcome::InUse;
-        QTest::newRow("no tray, key in use") << false << Outcome::InUse;
-        QTest::newRow("no global keys here") << true << Outcome::Unsupported;
+        QTest::addColumn<Outcome>("keyOutcome"); // at once, or Pending and then `later`
+        QTest::addColumn<Outcome>("later");
+        QTest::addColumn<QList<bool>>("answers"); // "tell again?", at each start
+        QTest::addColumn<QStringList>("told");    // the boxes of two starts
+        const QString inUse = "[Stashbook]  :Hot Key:  Control-T Is In Use";
+        const QString noKeys = "[Stashbook]  :Hot Key:  No Global Keys On This Desktop";
+        const auto row = [](const char* name, bool tray, Outcome now, Outcome later,
+                            QList<bool> answers, QStringList told) {
+            QTest::newRow(name) << tray << now << later << answers << told;
+        };
+        row("tray, key free", true, Outcome::Registered, {}, {}, {});
+        row("tray, key in use", true, Outcome::InUse, {}, {}, {inUse, inUse});
+        row("no tray, key in use", false, Outcome::InUse, {}, {}, {inUse, inUse});
+        row("no global keys, told again", true, Outcome::Unsupported, {}, {true}, {noKeys, noKeys});
+        row("no global keys, not again", false, Outcome::Unsupported, {}, {false}, {noKeys});
+        row("desktop grants the key later", true, Outcome::Pending, Outcome::Registered, {}, {});
+        row("desktop has no keys, says later", true, Outcome::Pending, Outcome::Unsupported,
+            {false}, {noKeys});
     }
 
     void startUp()
     {
         QFETCH(bool, trayAvailable);
         QFETCH(Outcome, keyOutcome);
+        QFETCH(Outcome, later);
+        QFETCH(QList<bool>, answers);
+        QFETCH(QStringList, told);
         tray_->offered = trayAvailable ? TrayKind::Embedded : TrayKind::None;
         hotKey_->outcome = keyOutcome;
-        start();
+        notifier.answers = answers;
+        for (int run = 0; run < 2; ++run) {
+            start();
+            if (keyOutcome == Outcome::Pending)
+                hotKey_->answer(later);
+        }
         // The program's own picture, in the title bar and in the tray, with
         // or without a tray to show it yet.
         QVERIFY(!window->windowIcon().pixmap(QSize(22, 22)).isNull());
@@ -234,13 +307,14 @@ private slots:
             tray_->click(r);
         verifyAt(trayAvailable ? "shown" : "listed");
         QCOMPARE(tray_->menu, child<QMenu>("mnu_File"));
-        QCOMPARE(hotKey_->registered, keyOutcome == Outcome::Registered);
-        // Told once when another program holds the key, with what still works.
-        const bool inUse = keyOutcome == Outcome::InUse;
-        QCOMPARE(notifier.titles, inUse ? QStringList{"[Stashbook]  :Hot Key:  Control-T Is In Use"}
-                                        : QStringList());
-        if (inUse)
-            QCOMPARE(notifier.texts[0].contains("tray icon"), trayAvailable);
+        QCOMPARE(hotKey_->registered,
+                 (keyOutcome == Outcome::Pending ? later : keyOutcome) == Outcome::Registered);
+        // Told at every start when another program holds the key; that the
+        // desktop has none until the user says not to. Both name the command
+        // to bind instead.
+        QCOMPARE(notifier.titles, told);
+        for (const QString& text : notifier.texts)
+            QVERIFY2(text.contains(" --toggle --data-dir " + dir->path() + "\n"), qPrintable(text));
     }
 
     // Each step of a script is a trigger and where the window is then (see
