@@ -24,14 +24,24 @@ const QByteArray kAccounts = rec({"Bank", "zed", "9", ""}) + rec({"Bank", "alice
                              rec({"Mail", "bob", "2", "x"}) + rec({"Bank", "carol", "3", "y"}) +
                              rec({"BANK", "erin", "4", ""});
 
-// The program's files, with another program writing to them just before
-// each of the first `meddle` commits.
+const QString kA = "SB-Acnts.DaT";
+
+// Another program changes a field of bob's, `times` times.
+QByteArray bobChanged(QByteArray bytes, int times)
+{
+    while (times-- > 0)
+        bytes.replace("\",\"x", "\",\"x!");
+    return bytes;
+}
+
+// The program's files, with another program changing bob's record just
+// before each of the first `meddle` commits.
 struct Meddled final : sb::common::Records
 {
     sb::app::DataStore& files;
+    QString dir;
     int meddle = 0;
-    std::function<void()> onCommit;
-    explicit Meddled(sb::app::DataStore& f) : files(f) {}
+    Meddled(sb::app::DataStore& f, const QString& d) : files(f), dir(d) {}
     const sb::store::RecordFile& file(sb::common::RecordKind k) const override
     {
         return files.file(k);
@@ -45,7 +55,7 @@ struct Meddled final : sb::common::Records
     bool commit(const std::vector<Edit>& edits, sb::store::CommitResult* result) override
     {
         if (meddle-- > 0)
-            onCommit();
+            writeFile(dir, kA, bobChanged(readFile(dir, kA), 1));
         return files.commit(edits, result);
     }
     bool check(const sb::store::Status& s, bool later) override { return files.check(s, later); }
@@ -58,14 +68,13 @@ class TestHistory : public QObject
     Q_OBJECT
 
 private slots:
+    // Each row: the change | what it did, in a few words | where the undo
+    // leaves the eye (site/user) | what another program does after the
+    // change | how many commits of the undo it changes a record just
+    // before | why the undo is refused (empty: it is done).
     void undoRedo_data()
     {
-        QTest::addColumn<QString>("change");
-        QTest::addColumn<QString>("told");    // what the change did, in a few words
-        QTest::addColumn<QString>("focus");   // where an undo leaves the eye: site/user
-        QTest::addColumn<QString>("between"); // what another program does after the change
-        QTest::addColumn<int>("meddle");      // commits it writes just before
-        QTest::addColumn<QString>("refusal"); // empty: the undo is done
+        QTest::addColumn<QString>("row");
         const QStringList kinds = {
             "add site|Added site 'Paper'|/",
             "rename with accounts|Renamed site 'Bank' to 'Vault' and moved its 4 accounts|Bank/",
@@ -77,62 +86,37 @@ private slots:
             "change account|Changed account 'carol' of 'Bank'|Bank/carol",
             "remove account|Removed account 'carol' from 'Bank'|Bank/carol",
         };
-        for (const QString& k : kinds) {
-            const QStringList c = k.split('|');
-            for (const char* between : {"", "other writer"})
-                QTest::addRow("%s%s", qPrintable(c[0]), *between ? ", other writer" : "")
-                    << c[0] << c[1] << c[2] << QString(between) << 0 << QString();
-        }
-        QTest::newRow("other writer during the undo: looked up again") << "remove with accounts"
-                                                                       << ""
-                                                                       << "Bank/"
-                                                                       << "" << 1 << "";
-        QTest::newRow("other writer during every try")
-            << "remove with accounts"
-            << ""
-            << ""
-            << "" << 2 << "Another program kept changing the files meanwhile.";
-        QTest::newRow("changed since") << "change account"
-                                       << ""
-                                       << ""
-                                       << "carol changed" << 0
-                                       << "The account 'carol' of 'Bank' has been changed or "
-                                          "removed since.";
-        QTest::newRow("site gone since")
-            << "add site"
-            << ""
-            << ""
-            << "Paper gone" << 0 << "The site 'Paper' has been changed or removed since.";
-        QTest::newRow("site name taken since")
-            << "remove alone"
-            << ""
-            << ""
-            << "bANK added" << 0 << "Another site is named 'Bank' now.";
-        QTest::newRow("account name taken since")
-            << "remove account"
-            << ""
-            << ""
-            << "CAROL added" << 0 << "'Bank' has another account named 'carol' now.";
+        QStringList rows;
+        for (const QString& k : kinds)
+            rows << k << k + "|other writer";
+        rows << "remove with accounts||Bank/||1"
+             << "remove with accounts||||2|Another program kept changing the files meanwhile."
+             << "change account|||carol changed||The account 'carol' of 'Bank' has been changed "
+                "or removed since."
+             << "remove alone|||bANK added||Another site is named 'Bank' now."
+             << "remove account|||CAROL added||'Bank' has another account named 'carol' now.";
+        for (const QString& r : rows)
+            QTest::newRow(qPrintable(r.section('|', 0, 0) + " " + r.section('|', 3, 4))) << r;
     }
 
     void undoRedo()
     {
-        QFETCH(QString, change);
-        QFETCH(QString, told);
-        QFETCH(QString, focus);
-        QFETCH(QString, between);
-        QFETCH(int, meddle);
-        QFETCH(QString, refusal);
+        QFETCH(QString, row);
+        const QStringList c = row.split('|');
+        const QString change = c[0], told = c[1], between = c.value(3), refusal = c.value(5);
+        const int meddle = c.value(4).toInt();
         QTemporaryDir dir;
         writeFile(dir.path(), "SB-Sites.DaT", kSites);
-        writeFile(dir.path(), "SB-Acnts.DaT", kAccounts);
+        writeFile(dir.path(), kA, kAccounts);
         const auto files = [&] {
-            return readFile(dir.path(), "SB-Sites.DaT") + "|" +
-                   readFile(dir.path(), "SB-Acnts.DaT");
+            return readFile(dir.path(), "SB-Sites.DaT") + "|" + readFile(dir.path(), kA);
+        };
+        const auto edit = [&](const QString& name, const auto& how) {
+            writeFile(dir.path(), name, how(readFile(dir.path(), name)));
         };
         FakePrompter notifier;
         sb::app::DataStore store(dir.path().toStdString(), notifier);
-        Meddled meddled(store);
+        Meddled meddled(store, dir.path());
         sb::history::UndoHistory history(meddled);
         QStringList said;
         history.onRecorded = [&](const QString& d) { said << d; };
@@ -165,31 +149,16 @@ private slots:
         // Another program's record, before all others: every record moves.
         const QByteArray zoo = rec({"Zoo", "u", "p", ""});
         if (between == "other writer")
-            writeFile(dir.path(), "SB-Acnts.DaT", zoo + readFile(dir.path(), "SB-Acnts.DaT"));
+            edit(kA, [&](const QByteArray& b) { return zoo + b; });
         else if (between == "CAROL added")
-            writeFile(dir.path(), "SB-Acnts.DaT",
-                      readFile(dir.path(), "SB-Acnts.DaT") + rec({"bank", "CAROL", "", ""}));
+            edit(kA, [](const QByteArray& b) { return b + rec({"bank", "CAROL", "", ""}); });
         else if (between == "carol changed")
-            writeFile(dir.path(), "SB-Acnts.DaT",
-                      readFile(dir.path(), "SB-Acnts.DaT").replace("new", "newer"));
-        else if (between == "Paper gone")
-            writeFile(dir.path(), "SB-Sites.DaT", kSites);
+            edit(kA, [](QByteArray b) { return b.replace("new", "newer"); });
         else if (between == "bANK added")
-            writeFile(dir.path(), "SB-Sites.DaT",
-                      readFile(dir.path(), "SB-Sites.DaT") + rec({"bANK", "x"}));
+            edit("SB-Sites.DaT", [](const QByteArray& b) { return b + rec({"bANK", "x"}); });
         const QByteArray changed = files();
-        // During the undo, another program changes a field of bob's, once or each time.
-        const auto bobChanged = [](QByteArray bytes, int times) {
-            while (times-- > 0)
-                bytes.replace("\",\"x", "\",\"x!");
-            return bytes;
-        };
         const QByteArray original =
             kSites + "|" + (between.isEmpty() ? "" : zoo) + bobChanged(kAccounts, meddle);
-        meddled.onCommit = [&] {
-            writeFile(dir.path(), "SB-Acnts.DaT",
-                      bobChanged(readFile(dir.path(), "SB-Acnts.DaT"), 1));
-        };
         meddled.meddle = meddle;
         const auto out = history.undo();
         QCOMPARE(out.refusal, refusal);
@@ -200,7 +169,7 @@ private slots:
             return;
         }
         QCOMPARE(out.result, Result::Done);
-        QCOMPARE(out.focus.site + "/" + out.focus.username, focus);
+        QCOMPARE(out.focus.site + "/" + out.focus.username, c[2]);
         QCOMPARE(files(), original);
         // Made again and undone again, byte for byte.
         QCOMPARE(history.redo().result, Result::Done);
