@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
+#include <set>
 #include <unordered_map>
 
 namespace sb::history {
@@ -59,6 +61,101 @@ void addHunk(std::vector<Hunk>& hunks, Hunk h)
     hunks.push_back(std::move(h));
 }
 
+// nameHash(), remembering the upper case of the names that are not ASCII:
+// a file names each site many times.
+class NameHasher
+{
+public:
+    std::uint64_t operator()(RecordKind kind, const Record& record)
+    {
+        std::uint64_t h = 0xcbf29ce484222325ull;
+        for (std::size_t f = 0; f < (kind == RecordKind::Sites ? 1u : 2u); ++f) {
+            const std::string& field = record.at(f);
+            if (!add(h, field, true)) {
+                auto [known, added] = upper_.try_emplace(field);
+                if (added)
+                    known->second = common::upperUtf8(common::fromUtf8(field));
+                add(h, known->second, false);
+            }
+        }
+        return h;
+    }
+
+private:
+    static constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+
+    // Adds `text` (in upper case when `fold`) eight bytes at a time: every
+    // record of a file goes through here. False, and `h` unchanged, when
+    // `fold` meets a byte that is not ASCII.
+    static bool add(std::uint64_t& h, std::string_view text, bool fold)
+    {
+        std::uint64_t out = h;
+        const auto mix = [&out](std::uint64_t word) {
+            out = (out ^ word) * 0x100000001b3ull;
+            out ^= out >> 29;
+        };
+        for (std::size_t i = 0; i < text.size(); i += 8) {
+            std::uint64_t w = 0;
+            if (i + 8 <= text.size()) {
+                std::memcpy(&w, text.data() + i, 8);
+            } else {
+                for (std::size_t k = 0; i + k < text.size(); ++k)
+                    w |= std::uint64_t(static_cast<unsigned char>(text[i + k])) << (8 * k);
+            }
+            if (fold && (w & kHighBits) != 0)
+                return false;
+            // The ASCII letters a-z (0x61-0x7a) in upper case.
+            if (fold)
+                w -= ((w + 0x1f1f1f1f1f1f1f1full) & ~(w + 0x0505050505050505ull) & kHighBits) >> 2;
+            mix(w);
+        }
+        mix(text.size());
+        h = out;
+        return true;
+    }
+
+private:
+    std::unordered_map<std::string, std::string> upper_;
+};
+
+// Tells the records that bear a name a revert brings back. Most records are
+// told apart by their first field alone, without hashing their name.
+class NamesBack
+{
+public:
+    explicit NamesBack(const FileHunks& file) : kind_(file.kind)
+    {
+        std::set<std::string> firsts;
+        for (const Hunk& h : file.hunks) {
+            for (const Record& r : h.removed) {
+                names_.insert(hash_(kind_, r));
+                firsts.insert(r.at(0));
+            }
+        }
+        all_ = firsts.size() > 16;
+        for (const std::string& first : all_ ? std::set<std::string>() : firsts)
+            firsts_.emplace_back(common::fromUtf8(first));
+    }
+
+    // The name `r` bears, when it is one of them.
+    std::optional<std::uint64_t> of(const Record& r)
+    {
+        if (names_.empty() ||
+            (!all_ && std::none_of(firsts_.begin(), firsts_.end(),
+                                   [&](const common::NameMatcher& m) { return m.matches(r[0]); })))
+            return std::nullopt;
+        const std::uint64_t name = hash_(kind_, r);
+        return names_.count(name) != 0 ? std::optional(name) : std::nullopt;
+    }
+
+private:
+    RecordKind kind_;
+    std::set<std::uint64_t> names_;
+    std::vector<common::NameMatcher> firsts_;
+    bool all_ = false;
+    NameHasher hash_;
+};
+
 // What a change's rule saw, for taking the change back: the records it kept
 // right after records it dropped (by their place in the new file), and the
 // names of all records it kept.
@@ -71,8 +168,8 @@ struct Notes
 store::Rule noting(store::Rule rule, std::shared_ptr<Notes> notes, RecordKind kind)
 {
     // The store calls a fresh copy for each try: `first` starts the notes anew.
-    return [rule = std::move(rule), notes, kind, first = true, written = 0LL,
-            dropped = false](const Record& r) mutable -> store::RuleAnswer {
+    return [rule = std::move(rule), notes, kind, first = true, written = 0LL, dropped = false,
+            hash = NameHasher()](const Record& r) mutable -> store::RuleAnswer {
         if (first)
             *notes = {};
         first = false;
@@ -91,7 +188,7 @@ store::Rule noting(store::Rule rule, std::shared_ptr<Notes> notes, RecordKind ki
                             std::get<store::Replace>(answer).record == r);
         }
         if (kept)
-            notes->keptNames.push_back(nameHash(kind, r));
+            notes->keptNames.push_back(hash(kind, r));
         return answer;
     };
 }
@@ -156,13 +253,23 @@ QString takenText(RecordKind kind, const Record& r)
 
 const char* const kChangedMeanwhile = "the file changed while the change was taken back";
 
-// One file as the look-up found it.
+// Where a revert takes each hunk's records back.
 struct Plan
 {
-    bool exists = false;
-    std::vector<std::uint64_t> hashes; // of every record, in file order
-    std::vector<long long> at;         // where each hunk's inserted records stand now
+    long long count = 0;               // records the file holds
+    std::vector<long long> at;         // where each hunk's records (or its next one) stand
+    std::vector<std::uint64_t> hashes; // after a look-up: every record as it read
+    bool exists = true;
 };
+
+// The file as the change left it, as far as the history knows.
+Plan asLeft(const FileHunks& file)
+{
+    Plan plan{file.count, {}, {}, true};
+    for (const Hunk& h : file.hunks)
+        plan.at.push_back(h.at);
+    return plan;
+}
 
 // Reads the file once: finds every place where the inserted records of each
 // hunk stand in a row, and the records that bear a name to bring back; then
@@ -186,6 +293,7 @@ Revert::Result locate(Records& records, const FileHunks& file, Plan& plan, QStri
     std::vector<std::map<long long, std::size_t>> partial(hunks.size()); // start: records matched
     std::vector<std::vector<long long>> found(hunks.size());
     std::vector<std::pair<long long, std::uint64_t>> bearers; // of a name to bring back
+    NamesBack back(file);
     const bool read = records.read(
         file.kind,
         [&](const Record& r) {
@@ -212,16 +320,14 @@ Revert::Result locate(Records& records, const FileHunks& file, Plan& plan, QStri
                     partial[k][start] = 1;
                 }
             }
-            if (!names.empty()) {
-                if (const auto n = names.find(nameHash(file.kind, r)); n != names.end())
-                    bearers.emplace_back(i, n->first);
-            }
+            if (const std::optional<std::uint64_t> name = back.of(r))
+                bearers.emplace_back(i, *name);
         },
         &plan.exists);
     if (!read)
         return Revert::Result::Failed;
 
-    const auto count = static_cast<long long>(plan.hashes.size());
+    const auto count = plan.count = static_cast<long long>(plan.hashes.size());
     long long drift = 0; // how far others moved the records found so far
     long long end = 0;   // the end of the previous hunk's records
     for (const Hunk& h : hunks) {
@@ -265,22 +371,30 @@ Revert::Result locate(Records& records, const FileHunks& file, Plan& plan, QStri
 }
 
 // The commit's part for one file: the records found are replaced by those
-// they stood for, removed records go back before the record now at their
-// place (or at the end), and every record must be the one the look-up read.
-Records::Edit revertEdit(const FileHunks& file, Plan plan)
+// they stood for, and removed records go back before the record now at
+// their place (or at the end). The rule checks that the file is still as
+// planned: after a look-up, every record as it read; without one, as the
+// change left it: its records where it put them, the record after removed
+// ones, no more records bearing a name to bring back than then, the same
+// number of records.
+Records::Edit revertEdit(const FileHunks& file, Plan plan, bool lookedUp)
 {
     struct Step
     {
-        std::vector<Record> before; // put before the record (or in its place)
-        bool keep = true;           // the record itself stays
+        std::vector<Record> before;     // put before the record (or in its place)
+        bool keep = true;               // the record itself stays
+        const Record* expect = nullptr; // without a look-up: the record that must stand here
     };
     auto steps = std::make_shared<std::map<long long, Step>>();
     Records::Edit edit{file.kind, {}, {}};
-    const auto count = static_cast<long long>(plan.hashes.size());
     for (std::size_t k = 0; k < file.hunks.size(); ++k) {
         const Hunk& h = file.hunks[k];
         const long long at = plan.at[k];
-        if (h.inserted.empty() && at == count) {
+        if (!lookedUp && h.inserted.empty() && h.next)
+            (*steps)[at].expect = &*h.next;
+        for (long long j = 0; !lookedUp && j < sizeOf(h.inserted); ++j)
+            (*steps)[at + j].expect = &h.inserted[static_cast<std::size_t>(j)];
+        if (h.inserted.empty() && at == plan.count) {
             edit.append.insert(edit.append.end(), h.removed.begin(), h.removed.end());
             continue;
         }
@@ -292,19 +406,31 @@ Records::Edit revertEdit(const FileHunks& file, Plan plan)
     if (!plan.exists)
         return edit; // only appends: the file is made anew
     auto hashes = std::make_shared<const std::vector<std::uint64_t>>(std::move(plan.hashes));
-    edit.rule = [steps, hashes, i = 0LL](const Record& r) mutable -> store::RuleAnswer {
+    edit.rule = [steps, hashes, lookedUp, i = 0LL, next = steps->cbegin(),
+                 kept = std::make_shared<const std::map<std::uint64_t, long long>>(file.namesKept),
+                 back = NamesBack(lookedUp ? FileHunks() : file),
+                 staying = std::map<std::uint64_t, long long>()](
+                    const Record& r) mutable -> store::RuleAnswer {
         const long long at = i++;
-        if (at >= static_cast<long long>(hashes->size()) || hashOf(r) != (*hashes)[at])
+        if (lookedUp &&
+            (at >= static_cast<long long>(hashes->size()) || hashOf(r) != (*hashes)[at]))
             return store::Abort{kChangedMeanwhile};
-        const auto s = steps->find(at);
-        if (s == steps->end())
+        const Step* s = next != steps->cend() && next->first == at ? &(next++)->second : nullptr;
+        if (s && s->expect && *s->expect != r)
+            return store::Abort{kChangedMeanwhile};
+        if (!s || s->keep) {
+            const std::optional<std::uint64_t> name = back.of(r);
+            if (name && ++staying[*name] > kept->at(*name))
+                return store::Abort{kChangedMeanwhile};
+        }
+        if (!s || (s->keep && s->before.empty()))
             return store::Keep{};
-        std::vector<Record> out = s->second.before;
-        if (s->second.keep)
+        std::vector<Record> out = s->before;
+        if (s->keep)
             out.push_back(r);
         return store::Expand{std::move(out)};
     };
-    edit.atEnd = [count](long long records) -> std::optional<store::Abort> {
+    edit.atEnd = [count = plan.count](long long records) -> std::optional<store::Abort> {
         if (records != count)
             return store::Abort{kChangedMeanwhile};
         return std::nullopt;
@@ -316,22 +442,7 @@ Records::Edit revertEdit(const FileHunks& file, Plan plan)
 
 std::uint64_t nameHash(RecordKind kind, const Record& record)
 {
-    // FNV-1a over the upper case of the name fields, each ended by a zero.
-    std::uint64_t h = 0xcbf29ce484222325ull;
-    const auto add = [&h](char c) { h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull; };
-    for (std::size_t f = 0; f < (kind == RecordKind::Sites ? 1u : 2u); ++f) {
-        const std::string& field = record.at(f);
-        if (std::all_of(field.begin(), field.end(),
-                        [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-            for (const char c : field)
-                add(common::asciiUpper(c));
-        } else {
-            for (const char c : common::upperUtf8(common::fromUtf8(field)))
-                add(c);
-        }
-        add('\0');
-    }
-    return h;
+    return NameHasher()(kind, record);
 }
 
 bool commitChange(Records& records, const std::vector<Records::Edit>& edits, Change& change,
@@ -351,7 +462,7 @@ bool commitChange(Records& records, const std::vector<Records::Edit>& edits, Cha
         return false;
     for (std::size_t f = 0; f < done.files.size() && f < edits.size(); ++f) {
         const store::FileResult& file = done.files[f];
-        FileHunks hunks{edits[f].kind, {}, {}};
+        FileHunks hunks{edits[f].kind, {}, {}, 0};
         long long shift = 0; // records added minus records taken away, so far
         for (const store::RecordChange& c : file.changes) {
             addHunk(hunks.hunks, {c.index + shift, {c.before}, c.after, {}});
@@ -359,6 +470,8 @@ bool commitChange(Records& records, const std::vector<Records::Edit>& edits, Cha
         }
         if (!edits[f].append.empty())
             addHunk(hunks.hunks, {file.appendedAt, {}, edits[f].append, {}});
+        // Records that others appended meanwhile were carried over uncounted.
+        hunks.count = file.carriedBytes == 0 ? file.appendedAt + sizeOf(edits[f].append) : -1;
         const Notes& seen = *notes[f];
         for (Hunk& h : hunks.hunks) {
             if (const auto n = seen.nexts.find(h.at); h.inserted.empty() && n != seen.nexts.end())
@@ -440,16 +553,23 @@ Focus focusOf(const Change& change)
 Revert revert(Records& records, const Change& change)
 {
     Revert out;
-    // A second look-up when another program wrote between the first and the
-    // commit.
-    for (int attempt = 0; attempt < 2; ++attempt) {
+    // First on the files as the change left them, with no look-up: the
+    // commit checks them. Where others wrote since, after a look-up, and once
+    // more if they wrote between the look-up and the commit.
+    const bool asChanged =
+        std::all_of(change.files.begin(), change.files.end(),
+                    [&](const auto& f) { return f.count >= 0 && records.exists(f.kind); });
+    for (int attempt = asChanged ? 0 : 1; attempt < 3; ++attempt) {
         std::vector<Records::Edit> edits;
         for (const FileHunks& file : change.files) {
-            Plan plan;
-            out.result = locate(records, file, plan, out.refusal);
-            if (out.result != Revert::Result::Done)
-                return out;
-            edits.push_back(revertEdit(file, std::move(plan)));
+            Plan plan = asLeft(file);
+            if (attempt > 0) {
+                plan = {};
+                out.result = locate(records, file, plan, out.refusal);
+                if (out.result != Revert::Result::Done)
+                    return out;
+            }
+            edits.push_back(revertEdit(file, std::move(plan), attempt > 0));
         }
         store::CommitResult result;
         if (commitChange(records, edits, out.change, &result))

@@ -43,6 +43,7 @@ struct FileHunks
     // For each name the change took away (by nameHash()): how many records
     // that it kept bore it too (a file may hold a name twice).
     std::map<std::uint64_t, long long> namesKept;
+    long long count = 0; // records in the file right after the change; -1: not known
 };
 
 // A name as names are matched (site names, and within a site user names,
