@@ -114,7 +114,6 @@ private:
         return true;
     }
 
-private:
     std::unordered_map<std::string, std::string> upper_;
 };
 
