@@ -249,11 +249,19 @@ QString readCsvFile(const QString& path, CsvFile& out)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("Cannot read %1: %2").arg(path, file.errorString());
+        return QStringLiteral("The file cannot be read: %1").arg(file.errorString());
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        return QStringLiteral("Cannot read %1: %2").arg(path, file.errorString());
+        return QStringLiteral("The file cannot be read: %1").arg(file.errorString());
     return parseCsv({bytes.constData(), size_t(bytes.size())}, out);
+}
+
+QString droppedCsvFile(const QList<QUrl>& urls)
+{
+    if (urls.size() != 1 || !urls[0].isLocalFile())
+        return {};
+    const QString path = urls[0].toLocalFile();
+    return path.endsWith(QLatin1StringView(".csv"), Qt::CaseInsensitive) ? path : QString();
 }
 
 std::string siteFromUrl(const std::string& url)

@@ -7,7 +7,9 @@
 
 #include "store/record_file.h"
 
+#include <QList>
 #include <QString>
+#include <QUrl>
 
 #include <string>
 #include <string_view>
@@ -74,6 +76,10 @@ QString parseCsv(std::string_view bytes, CsvFile& out);
 
 // Reads the file at `path` as parseCsv() does.
 QString readCsvFile(const QString& path, CsvFile& out);
+
+// The file to import when `urls` are dropped on the window: one local file
+// whose name ends in ".csv" in any letter case; else an empty text.
+QString droppedCsvFile(const QList<QUrl>& urls);
 
 // The site name a web address gives: its host without a leading "www.",
 // or, with no host, the address as it stands.
