@@ -112,8 +112,8 @@ int main(int argc, char* argv[])
         commit.stop();
     }
 
-    std::printf("%d sites, %d accounts, an export of %d rows, %d runs\n", size.sites,
-                size.accounts, rows, program.runs);
+    std::printf("%d sites, %d accounts, an export of %d rows, %d runs\n", size.sites, size.accounts,
+                rows, program.runs);
     sb::bench::print("  ", 52, "file chosen to the preview shown", preview);
     sb::bench::print("  ", 52, "OK to the first imported site selected", ok);
     sb::bench::print("  ", 52, "the commit of both files alone", commit);

@@ -127,23 +127,6 @@ private slots:
         QVERIFY(parseCsv(bytes.toStdString(), file).contains(error));
     }
 
-    // A drop brings one local file ending in ".csv", in any letter case.
-    void dropped_data()
-    {
-        QTest::addColumn<QList<QUrl>>("urls");
-        QTest::addColumn<QString>("path");
-        const QUrl csv = QUrl::fromLocalFile("/home/me/Export.CSV");
-        QTest::newRow("csv") << QList<QUrl>{csv} << csv.toLocalFile();
-        QTest::newRow("other ending") << QList<QUrl>{QUrl::fromLocalFile("/a.csv.txt")} << "";
-        QTest::newRow("not local") << QList<QUrl>{QUrl("https://example.com/a.csv")} << "";
-        QTest::newRow("two files") << QList<QUrl>{csv, csv} << "";
-    }
-    void dropped()
-    {
-        QFETCH(QList<QUrl>, urls);
-        QTEST(droppedCsvFile(urls), "path");
-    }
-
     // The export's bytes, read back into an empty folder, and as a file.
     void exportAndBack()
     {
