@@ -130,6 +130,7 @@ frmStashbook::frmStashbook(Environment env, QWidget* parent)
 {
     setObjectName(QStringLiteral("frmStashbook"));
     setWindowIcon(programIcon());
+    setAcceptDrops(true); // a CSV file to import
     buildControls();
     buildMenus();
     setTabOrder();

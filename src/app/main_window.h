@@ -144,9 +144,19 @@ public slots:
     void lst_Referral_URL_MouseDown(const QPoint& globalPos);
     void lst_Site_MouseDown(const QPoint& globalPos);
 
+    // Moving records in and out (main_window_import.cpp): the site menu's
+    // last items, and a CSV file dropped on the window. An import shows what
+    // it would do first; afterwards the lists are reloaded and the first
+    // site imported is selected.
+    void mnu_Site_Import_CSV_Click();
+    void mnu_Site_Export_CSV_Click();
+    void Import_CSV_File(const QString& path);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void buildControls();
@@ -247,6 +257,9 @@ private:
     QMenu* mnu_Site_Copy_All_Show = nullptr;
     QAction* mnu_Site_Copy_All_Show_Without = nullptr;
     QAction* mnu_Site_Copy_All_Show_With = nullptr;
+    QAction* Hyphen7 = nullptr;
+    QAction* mnu_Site_Import_CSV = nullptr;
+    QAction* mnu_Site_Export_CSV = nullptr;
 };
 
 } // namespace sb::app

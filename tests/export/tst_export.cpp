@@ -220,7 +220,8 @@ private slots:
             all = QStringList{"mnu_Copy_Username", "mnu_Copy_Password", "mnu_Copy_Referral_URL",
                               "mnu_Copy_Row"} +
                   whole,
-            lists{"mnu_Site_Copy_All_Sites", "mnu_Site_Copy_All_Accounts"};
+            lists{"mnu_Site_Copy_All_Sites", "mnu_Site_Copy_All_Accounts", "mnu_Site_Import_CSV",
+                  "mnu_Site_Export_CSV"};
         for (const char* l : {"lst_Username", "lst_Password", "lst_Referral_URL"})
             QTest::addRow("no site, %s", l) << l << "" << -1 << false << QStringList();
         row("placeholder", "lst_Password", "Bank", -1, none);
