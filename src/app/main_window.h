@@ -10,6 +10,7 @@
 
 #include <QWidget>
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 
@@ -22,6 +23,9 @@ class QStatusBar;
 
 namespace sb::common {
 class Prompter;
+}
+namespace sb::history {
+class UndoHistory;
 }
 namespace sb::browse {
 class AccountTable;
@@ -44,6 +48,8 @@ struct Environment
     common::Prompter* prompter = nullptr; // message boxes and dialogs
     GlobalHotKey* hotKey = nullptr;       // Ctrl+T
     TrayIcon* tray = nullptr;             // the system tray
+    // How long a copied password stays on the clipboard; zero: until exit.
+    std::chrono::milliseconds clipboardDelay{30000};
 };
 
 class frmStashbook : public QWidget
@@ -92,6 +98,11 @@ public slots:
     void lst_Referral_URL_Click();
     void cmd_Go_Click();
     void cmd_Go_Referral_URL_Click();
+
+    // Undo (Ctrl+Z) and redo (Ctrl+Shift+Z, Ctrl+Y) of the changes made
+    // through the window; nothing while a box or a dialog is open.
+    void Undo_Last_Change();
+    void Redo_Last_Change();
 
     // Site editing (main_window_sites.cpp).
     void cmd_Add_Site_Click();
@@ -164,7 +175,9 @@ private:
     Modal* Own_Modal = nullptr;          // when no prompter was given
     common::Prompter* Prompts = nullptr; // every box and dialog
     std::unique_ptr<DataStore> Store;    // the two record files
-    Shell* Tray_Shell = nullptr;         // tray, Ctrl+T, hide and restore
+    // In front of Store: every change goes through it, to be undone.
+    std::unique_ptr<history::UndoHistory> Changes;
+    Shell* Tray_Shell = nullptr; // tray, Ctrl+T, hide and restore
     browse::SiteListPart* Sites = nullptr;
     browse::AccountTable* Accounts = nullptr;
     // Site editing.
@@ -175,6 +188,13 @@ private:
     // After an account dialog or a removal: the lists read afresh and the
     // site at `siteRow` shown again. False when the files could not be read.
     bool Reload_Showing_Site(int siteRow);
+
+    // The status bar: what was just done, or how long a copied password
+    // stays on the clipboard.
+    void Show_Status(const QString& text);
+    void Show_Clipboard_Countdown(int secondsLeft);
+    int Countdown_Left = 0; // as last shown
+    void Take_Back(bool redo);
 
     // Copying.
     void Show_Account_Copy_Menu(const QPoint& globalPos);

@@ -4,6 +4,7 @@
 #include "browse/site_list_part.h"
 #include "csv/csv_file.h"
 #include "dialogs/import/import_dialog.h"
+#include "history/undo_history.h"
 
 #include <QDropEvent>
 #include <QMimeData>
@@ -20,7 +21,8 @@ void frmStashbook::mnu_Site_Import_CSV_Click()
 void frmStashbook::Import_CSV_File(const QString& path)
 {
     QString firstSite;
-    if (!dialogs::importing::importCsv(*Store, *Prompts, path, this, firstSite))
+    // One commit: one change to undo.
+    if (!dialogs::importing::importCsv(*Changes, *Prompts, path, this, firstSite))
         return;
     if (Load_Lists())
         Sites->selectName(firstSite);

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QSettings>
+#include <QStatusBar>
 #include <QStyleOptionButton>
 #include <QTimer>
 #include <QtTest>
@@ -62,14 +63,17 @@ public:
     bool wanted = false;
     QIcon icon;
     QMenu* menu = nullptr;
+    QString tip;
 
-    void add(const QIcon& i, const QString&, QMenu* m) override
+    void add(const QIcon& i, const QString& t, QMenu* m) override
     {
         icon = i;
         menu = m;
+        tip = t;
         follow(offered, true);
     }
     void remove() override { follow(offered, false); }
+    void setTip(const QString& t) override { tip = t; }
     TrayKind kind() const override { return kind_; }
     bool added() const { return kind_ != TrayKind::None; }
     // The desktop's tray comes, goes or changes kind.
@@ -157,10 +161,14 @@ private slots:
         QTest::addColumn<Action>("action");
         QTest::addColumn<QString>("dataDir"); // relative to the temporary folder
         QTest::addColumn<QString>("says");    // a part of the text printed
+        QTest::addColumn<QString>("setting"); // clipboard-seconds in the settings file
+        QTest::addColumn<int>("seconds");     // a copied password stays
 
         auto row = [](const char* name, const QStringList& arguments, Action action,
-                      const char* dataDir, const char* says) {
-            QTest::newRow(name) << arguments << action << QString(dataDir) << QString(says);
+                      const char* dataDir, const char* says, const char* setting = nullptr,
+                      int seconds = 30) {
+            QTest::newRow(name) << arguments << action << QString(dataDir) << QString(says)
+                                << QString(setting) << seconds;
         };
         const QString dir = "--data-dir";
         row("default: the working directory", {}, Action::Run, ".", "");
@@ -186,6 +194,13 @@ private slots:
         row("help before a bad folder", {"-h", dir, "nowhere"}, Action::Print, "", "--version");
         row("version", {"--version"}, Action::Print, "", "Stashbook " STASHBOOK_TEST_VERSION "\n");
         row("version, short", {"-v"}, Action::Print, "", "Stashbook " STASHBOOK_TEST_VERSION "\n");
+        const QString clip = "--clipboard-seconds";
+        row("clipboard until exit", {clip, "0"}, Action::Run, ".", "", nullptr, 0);
+        row("clipboard seconds from the settings", {}, Action::Run, ".", "", "45", 45);
+        row("the option over the settings", {clip, "86400"}, Action::Run, ".", "", "45", 86400);
+        row("a bad setting is ignored", {}, Action::Run, ".", "", "soon", 30);
+        row("negative seconds", {clip, "-1"}, Action::Refuse, "", "from 0 to 86400, not \"-1\"");
+        row("more than a day", {clip, "86401"}, Action::Refuse, "", "not \"86401\"");
     }
 
     void commandLine()
@@ -194,6 +209,10 @@ private slots:
         QFETCH(Action, action);
         QFETCH(QString, dataDir);
         QFETCH(QString, says);
+        QFETCH(QString, setting);
+        QFETCH(int, seconds);
+        if (!setting.isNull())
+            QSettings("Stashbook", "Stashbook").setValue("clipboard-seconds", setting);
         // Permissions do not stop root.
         if (arguments.contains("locked") && QDir(tmp.filePath("locked")).isReadable())
             QSKIP("this user enters any folder");
@@ -203,6 +222,7 @@ private slots:
         QCOMPARE(line.action, action);
         QCOMPARE(line.dataDir, dataDir.isEmpty() ? QString() : canonical(dataDir));
         QCOMPARE(line.toggle, arguments.contains("--toggle"));
+        QCOMPARE(line.clipboardSeconds, action == Action::Run ? seconds : 30);
         QVERIFY2(line.text.contains(says), qPrintable(line.text));
         if (action == Action::Refuse)
             QVERIFY2(line.text.startsWith("stashbook: "), qPrintable(line.text));
@@ -472,16 +492,32 @@ private slots:
         QTest::addColumn<QString>("laterByOthers"); // null: nobody touched it
         QTest::addColumn<QString>("atExit");
         QTest::addColumn<QString>("openBox"); // the box open when exit is chosen
-        QTest::newRow("password left there") << true << QString() << QString() << QString();
-        QTest::newRow("no password") << false << QString() << "bob s3cret" << QString();
+        QTest::addColumn<int>("delay");       // ms a password stays before it is cleared
+        QTest::addColumn<QString>("told");    // by the status bar once it is copied
+        QTest::addColumn<QString>("waited");  // on the clipboard after the delay; null: no wait
+        const QString in30 = "Password copied: the clipboard is cleared in 30 s", no;
+        QTest::newRow("password left there") << true << no << no << no << 30000 << in30 << no;
+        QTest::newRow("no password") << false << no << "bob s3cret" << no << 30000 << "" << no;
         QTest::newRow("replaced since") << true << "other"
-                                        << "other" << QString();
+                                        << "other" << no << 30000 << in30 << no;
         QTest::newRow("during the start-up box")
-            << true << QString() << QString() << "[Stashbook]  :Hot Key:  Control-T Is In Use";
+            << true << no << no << "[Stashbook]  :Hot Key:  Control-T Is In Use" << 30000 << no
+            << no;
         QTest::newRow("during a File Error box")
-            << true << QString() << QString() << "[Stashbook]  :File Error:  SB-Sites.DaT";
+            << true << no << no << "[Stashbook]  :File Error:  SB-Sites.DaT" << 30000 << in30 << no;
         QTest::newRow("during a question naming a site")
-            << true << QString() << QString() << "[Stashbook]  :Remove Site:  Are You Sure?";
+            << true << no << no << "[Stashbook]  :Remove Site:  Are You Sure?" << 30000 << in30
+            << no;
+        // The window hidden in the tray: its tip counts down.
+        QTest::newRow("cleared after the delay")
+            << true << no << no << no << 100 << "Password copied: the clipboard is cleared in 1 s"
+            << "";
+        QTest::newRow("replaced before the delay")
+            << true << "other"
+            << "other" << no << 100 << "Password copied: the clipboard is cleared in 1 s"
+            << "other";
+        QTest::newRow("no delay: kept until exit") << true << no << no << no << 0 << ""
+                                                   << "bob s3cret";
     }
 
     void exitFromTrayMenu()
@@ -490,6 +526,10 @@ private slots:
         QFETCH(QString, laterByOthers);
         QFETCH(QString, atExit);
         QFETCH(QString, openBox);
+        QFETCH(int, delay);
+        QFETCH(QString, told);
+        QFETCH(QString, waited);
+        clipboardDelay = std::chrono::milliseconds(delay);
         // Exit is chosen as soon as the box runs its loop.
         QString seen, shown; // the open box's title, and its text as shown
         bool keptByCtrlT = false;
@@ -521,10 +561,20 @@ private slots:
             exitFromBox();
         }
         WindowFixture::start(hotKey_.get(), tray_.get(), /*realBoxes=*/!openBox.isNull());
+        const auto* bar = child<QStatusBar>("sts_Bar");
+        if (delay == 100)
+            hotKey_->press();
         if (!atStartUp)
             window->clipboardGuard().place("bob s3cret", holdsPassword);
+        QCOMPARE(bar->currentMessage(), told);
+        QCOMPARE(tray_->tip, delay == 100 ? told : "Stashbook");
         if (!laterByOthers.isNull())
             QGuiApplication::clipboard()->setText(laterByOthers);
+        if (!waited.isNull()) {
+            QTest::qWait(delay + 300);
+            QCOMPARE(QGuiApplication::clipboard()->text(), waited);
+            QCOMPARE(bar->currentMessage() + tray_->tip, "Stashbook"); // their usual texts
+        }
         if (openBox.isNull()) {
             action("mnu_File_Exit")->trigger();
         } else if (openBox.contains("Remove")) {

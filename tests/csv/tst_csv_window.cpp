@@ -111,6 +111,9 @@ private slots:
                               "cannot be imported (listed): 3");
         QCOMPARE(listing.count("    Row "), 4); // by site and user name:
         QVERIFY(listing.contains("Row 4: site \"bank.example\", user name \"Smith, J\"\n"));
+        window->Undo_Last_Change(); // an import is one change to undo
+        QCOMPARE(readFile(dir->path(), "SB-Sites.DaT") + readFile(dir->path(), "SB-Acnts.DaT"),
+                 kS + rec({"GITHUB.COM", "octo", "old-pw", ""}) + kMail);
     }
 
     // Every account through the menu once the warning is answered Yes, then

@@ -352,6 +352,9 @@ private slots:
         QTest::newRow("each answer")
             << "DRE" << rec({"b'", "2"}) + x + c + y + z << "0 a: | 1 b: b' | 2 c: x c y | 4";
         QTest::newRow("expand to nothing") << "NKN" << b + z << "0 a: | 2 c: | 1";
+        // A: the rule, or (a fourth answer) the end of the file, aborts.
+        QTest::newRow("abort") << "DAK" << a + b + c << "aborted: no";
+        QTest::newRow("abort at the end") << "DKKA" << a + b + c << "aborted: no";
     }
 
     void commitTellsWhatChanged()
@@ -368,14 +371,23 @@ private slots:
                    : answer == 'R' ? RuleAnswer(Replace{{r[0] + "'", r[1]}})
                    : answer == 'E' ? Expand{around}
                    : answer == 'N' ? Expand{}
+                   : answer == 'A' ? Abort{"no"}
                                    : RuleAnswer(Keep{});
+        };
+        const auto atEnd = [&](long long) -> std::optional<Abort> {
+            return answers.endsWith("KKA") ? std::optional(Abort{"no"}) : std::nullopt;
         };
         TempNameGenerator names;
         CommitResult result;
-        QVERIFY(commit(dir_->path().toStdString(),
-                       {{sites(), answers.isEmpty() ? Rule() : rule, {{"z", "9"}}}}, names,
-                       &result));
+        const bool done = bool(commit(
+            dir_->path().toStdString(),
+            {{sites(), answers.isEmpty() ? Rule() : rule, {{"z", "9"}}, atEnd}}, names, &result));
         QCOMPARE(readFile(dir_->path(), "SB-Sites.DaT"), after);
+        QCOMPARE(tempFiles(dir_->path()), QStringList());
+        if (!done) {
+            QCOMPARE("aborted: " + QString::fromStdString(result.aborted), told);
+            return;
+        }
         QStringList said;
         for (const RecordChange& change : result.files.at(0).changes) {
             QString line = QString::number(change.index) + " " + change.before[0].c_str() + ":";
@@ -641,13 +653,17 @@ private slots:
         QTest::newRow("append across a plain rename") << "append Rename DirSync";
         QTest::newRow("replace while the new content is saved") << "replace TempSync TempSync";
         QTest::newRow("replace just before the exchange") << "replace Exchange Exchange";
+        // Our changes are rewrites whose rule counts records: it starts
+        // afresh with the commit.
+        QTest::newRow("replace before the exchange of a rewrite")
+            << "replace Exchange Exchange rewrite";
     }
 
     void otherWriterLosesNothing()
     {
         QFETCH(QString, plan);
         const QString writer = plan.section(' ', 0, 0), opens = plan.section(' ', 1, 1),
-                      writes = plan.section(' ', 2);
+                      writes = plan.section(' ', 2, 2);
         writeFile(dir_->path(), "SB-Sites.DaT", kTwoRecords);
         const QString path = dir_->filePath("SB-Sites.DaT");
         QMap<QString, int> expected{{"a 1", 1}, {"b 2", 1}}, found;
@@ -678,7 +694,15 @@ private slots:
         };
         TempNameGenerator names;
         for (int i = 0; i < 10; ++i, fd = -1) {
-            QVERIFY(appendRecord(sites(), {"ours", std::to_string(i)}, names, nullptr, ops));
+            const Rule afterFirst = [i, first = true](const Record& r) mutable -> RuleAnswer {
+                if (!std::exchange(first, false))
+                    return Keep{};
+                return Expand{{r, {"ours", std::to_string(i)}}};
+            };
+            QVERIFY(plan.endsWith("rewrite")
+                        ? commit(dir_->path().toStdString(), {{sites(), afterFirst, {}}}, names,
+                                 nullptr, ops)
+                        : appendRecord(sites(), {"ours", std::to_string(i)}, names, nullptr, ops));
             expected["ours " + QString::number(i)] = 1;
         }
         QVERIFY(wrote && readRecords(sites(), [&](const Record& r) {

@@ -22,6 +22,7 @@ struct WindowFixture
     std::unique_ptr<QTemporaryDir> dir;
     FakePrompter notifier;
     std::unique_ptr<app::frmStashbook> window;
+    std::chrono::milliseconds clipboardDelay{30000};
 
     // A new, empty data folder and no window; call from init().
     void fresh()
@@ -38,8 +39,9 @@ struct WindowFixture
     app::frmStashbook& start(app::GlobalHotKey* hotKey = nullptr, app::TrayIcon* tray = nullptr,
                              bool realBoxes = false)
     {
-        window = std::make_unique<app::frmStashbook>(app::Environment{
-            dir->path().toStdString(), realBoxes ? nullptr : &notifier, hotKey, tray});
+        window = std::make_unique<app::frmStashbook>(
+            app::Environment{dir->path().toStdString(), realBoxes ? nullptr : &notifier, hotKey,
+                             tray, clipboardDelay});
         window->Start_Up();
         return *window;
     }

@@ -7,6 +7,7 @@
 #include "support/dialog_driver.h"
 #include "support/window_fixture.h"
 
+#include <QStatusBar>
 #include <QtTest>
 
 using namespace sb::dialogs::site;
@@ -142,9 +143,8 @@ private slots:
             << kS << kA + kDamage << kS << kA + kDamage << "edit News" << SiteFields{"Paper", "p"}
             << yes << -1 << O::Failed << QStringList{kTransfer, kAccountsError} << unchecked;
         QTest::newRow("edit: exit at the transfer question: nothing written")
-            << kS << kA << kS << kA << "edit News"
-            << SiteFields{"Paper", "p"} << yes << 1 << O::Stopped << QStringList{kTransfer}
-            << unchecked;
+            << kS << kA << kS << kA << "edit News" << SiteFields{"Paper", "p"} << yes << 1
+            << O::Stopped << QStringList{kTransfer} << unchecked;
 
         QTest::newRow("remove: No")
             << kS << kA << kS << kA << "remove news" << SiteFields() << no << -1 << O::Stopped
@@ -365,26 +365,51 @@ private slots:
             QCOMPARE(readFile(dir->path(), "SB-Sites.DaT"), kSites);
     }
 
+    // Ctrl+Z takes a removal back, the site selected again; Ctrl+Shift+Z
+    // removes it again. The status bar tells.
     void remove_data()
     {
         QTest::addColumn<QList<bool>>("answers");
         QTest::addColumn<QStringList>("listed");
-        QTest::newRow("No") << QList<bool>{false} << kFruit;
-        QTest::newRow("Yes, Yes") << QList<bool>{true, true} << QStringList{"Apple", "Cherry"};
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("told");
+        const QString removed = "emoved site 'Banana' and its 1 account.";
+        const QStringList left{"Apple", "Cherry"};
+        QTest::newRow("No") << QList<bool>{false} << kFruit << ""
+                            << "";
+        QTest::newRow("Yes, Yes") << QList<bool>{true, true} << left << ""
+                                  << "R" + removed + " Ctrl+Z undoes.";
+        QTest::newRow("Yes, Yes, undone") << QList<bool>{true, true} << kFruit << "Ctrl+Z"
+                                          << "Undone: r" + removed + " Ctrl+Shift+Z redoes.";
+        QTest::newRow("Yes, Yes, undone, redone")
+            << QList<bool>{true, true} << left << "Ctrl+Z, Ctrl+Shift+Z"
+            << "Redone: r" + removed + " Ctrl+Z undoes.";
     }
 
     void remove()
     {
         QFETCH(QList<bool>, answers);
         QFETCH(QStringList, listed);
+        QFETCH(QString, keys);
+        QFETCH(QString, told);
+        const QByteArray accounts = rec({"banana", "u", "p", ""}) + rec({"Apple", "v", "q", ""});
         write("SB-Sites.DaT", kSites);
-        write("SB-Acnts.DaT", rec({"banana", "u", "p", ""}) + rec({"Apple", "v", "q", ""}));
+        write("SB-Acnts.DaT", accounts);
         start();
         list("lst_Site")->setCurrentRow(1);
         notifier.answers = answers;
         click("cmd_Rem_Site");
+        QApplication::setActiveWindow(window.get()); // where the keys go
+        for (const QString& k : keys.split(", ", Qt::SkipEmptyParts))
+            QTest::keySequence(window.get(), k);
         QCOMPARE(notifier.titles.size(), answers.size());
         QCOMPARE(rows("lst_Site"), listed);
+        QCOMPARE(child<QStatusBar>("sts_Bar")->currentMessage(), told);
+        if (keys == "Ctrl+Z") { // the files as they were, the site shown
+            QCOMPARE(readFile(dir->path(), "SB-Sites.DaT") + readFile(dir->path(), "SB-Acnts.DaT"),
+                     kSites + accounts);
+            answers = {false};
+        }
         if (answers.first()) {
             verifyNoSiteShown();
             verifyFocusOnAddSite();
