@@ -1,8 +1,8 @@
 #include "app/single_instance.h"
 
+#include "app/local_channel.h"
+
 #include <QCryptographicHash>
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QLockFile>
 #include <QStandardPaths>
 #include <QThread>
@@ -74,9 +74,11 @@ bool SingleInstance::handOver(Request request)
     if (socketPath_.isEmpty())
         return false;
     request_ = request == Request::Toggle ? kToggle : kBringBack;
-    QLocalSocket peer;
-    peer.connectToServer(socketPath_);
-    return peer.waitForConnected(kConnectMs) && forward(peer);
+    const LocalReply reply = askLocal(socketPath_, request_, kConnectMs, kAnswerWaitMs);
+    if (reply.status == LocalReply::Status::Connected)
+        error_ = QStringLiteral("the Stashbook serving this folder did not take the request: ") +
+                 reply.error;
+    return reply.status == LocalReply::Status::Answered && reply.answer == kAnswer;
 }
 
 SingleInstance::Claim SingleInstance::claim(Request request)
@@ -101,17 +103,16 @@ SingleInstance::Claim SingleInstance::claim(Request request)
             error_ = QStringLiteral("cannot lock %1: %2").arg(lockPath_, lockProblem(lock.error()));
             return Claim::Failed;
         }
-        QLocalSocket again;
-        bool connected = false;
-        for (int check = 0; check < kStaleChecks && !connected; ++check) {
+        bool listening = false;
+        for (int check = 0; check < kStaleChecks && !listening; ++check) {
             if (check > 0)
                 QThread::msleep(kStaleCheckGapMs);
-            again.connectToServer(socketPath_);
-            connected = again.waitForConnected(kConnectMs);
+            listening =
+                askLocal(socketPath_, {}, kConnectMs, 0).status != LocalReply::Status::NoListener;
         }
-        if (connected) {
+        if (listening) {
             lock.unlock();
-            if (forward(again))
+            if (handOver(request))
                 return Claim::Forwarded;
             continue;
         }
@@ -122,64 +123,32 @@ SingleInstance::Claim SingleInstance::claim(Request request)
     return Claim::Failed;
 }
 
-bool SingleInstance::forward(QLocalSocket& peer)
-{
-    peer.write(request_);
-    if (!peer.waitForBytesWritten(kConnectMs)) {
-        error_ = QStringLiteral("the Stashbook serving this folder took no request: ") +
-                 peer.errorString();
-        return false;
-    }
-    while (!peer.canReadLine()) {
-        if (!peer.waitForReadyRead(kAnswerWaitMs)) {
-            error_ = QStringLiteral("the Stashbook serving this folder did not answer: ") +
-                     peer.errorString();
-            return false;
-        }
-    }
-    return peer.readLine() == kAnswer;
-}
-
 bool SingleInstance::listen(bool replace)
 {
     // Nothing answered, so whatever is at the socket's path was left there
     // by a program that ended without removing it.
     if (replace)
-        QLocalServer::removeServer(socketPath_);
+        removeLocal(socketPath_);
     // The runtime directory is the user's alone (0700), so the socket is
     // made right there, in one step that fails when the path is taken.
-    auto* server = new QLocalServer(this);
-    if (!server->listen(socketPath_)) {
-        error_ = QStringLiteral("cannot listen on %1: %2").arg(socketPath_, server->errorString());
-        delete server;
+    auto* listener = new LocalListener(
+        [](const QByteArray& request) {
+            return request == kBringBack || request == kToggle ? kAnswer : QByteArray();
+        },
+        this);
+    if (!listener->listen(socketPath_)) {
+        error_ = QStringLiteral("cannot listen on %1: %2").arg(socketPath_, listener->error());
+        delete listener;
         return false;
     }
-    connect(server, &QLocalServer::newConnection, this, &SingleInstance::answer);
-    server_ = server;
+    connect(listener, &LocalListener::answered, this, [this](const QByteArray& request) {
+        if (request == kToggle)
+            emit toggleRequested();
+        else
+            emit bringBackRequested();
+    });
+    listener_ = listener;
     return true;
-}
-
-void SingleInstance::answer()
-{
-    while (QLocalSocket* peer = server_->nextPendingConnection()) {
-        connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
-        connect(peer, &QLocalSocket::readyRead, this, [this, peer] {
-            if (!peer->canReadLine())
-                return;
-            const QByteArray request = peer->readLine();
-            if (request == kBringBack || request == kToggle) {
-                // Answered first: the asker ends at once, whatever the
-                // request sets off here.
-                peer->write(kAnswer);
-                peer->flush();
-                if (request == kToggle)
-                    emit toggleRequested();
-                else
-                    emit bringBackRequested();
-            }
-            peer->disconnectFromServer();
-        });
-    }
 }
 
 } // namespace sb::app

@@ -15,10 +15,9 @@
 #include <QObject>
 #include <QString>
 
-class QLocalServer;
-class QLocalSocket;
-
 namespace sb::app {
+
+class LocalListener;
 
 class SingleInstance final : public QObject
 {
@@ -56,15 +55,13 @@ signals:
     void toggleRequested();
 
 private:
-    bool forward(QLocalSocket& peer);
     bool listen(bool replace);
-    void answer();
 
     QString socketPath_;
     QString lockPath_;
     QString error_;
     QByteArray request_;
-    QLocalServer* server_ = nullptr;
+    LocalListener* listener_ = nullptr;
 };
 
 } // namespace sb::app
