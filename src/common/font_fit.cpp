@@ -46,21 +46,30 @@ void fitFont(QWidget* w)
     const auto fits = [&](int tenths) { return widthNeeded(w, text, sized(tenths)) <= room; };
 
     // Sizes in tenths of a point.
-    int largest = qRound(base.pointSizeF() * 10);
+    const int largest = qRound(base.pointSizeF() * 10);
     if (largest <= 0 || fits(largest)) {
         w->setFont(base);
         return;
     }
-    int smallest = qMin(kSmallestFontPoints * 10, largest);
-    if (fits(smallest)) {
-        // Halve the range between a size that fits (smallest) and one that
-        // does not (largest).
-        while (largest - smallest > 1) {
-            const int middle = (smallest + largest) / 2;
-            (fits(middle) ? smallest : largest) = middle;
+    const int smallest = qMin(kSmallestFontPoints * 10, largest);
+    // A text's width grows nearly in proportion to its size: start from the
+    // size at which it would just fit, then step to the largest that does.
+    // Each size tried loads a font, so few are tried.
+    const int textWidth = QFontMetrics(base).size(Qt::TextShowMnemonic, text).width();
+    const int margins = widthNeeded(w, text, base) - textWidth;
+    int size = textWidth > 0 ? int(qint64(largest) * (room - margins) / textWidth) : smallest;
+    size = qBound(smallest, size, largest - 1);
+    if (fits(size)) {
+        while (size + 1 < largest && fits(size + 1))
+            ++size;
+    } else {
+        while (size > smallest) {
+            --size;
+            if (fits(size))
+                break;
         }
     }
-    w->setFont(sized(smallest));
+    w->setFont(sized(size));
 }
 
 } // namespace sb::common
