@@ -4,6 +4,8 @@
 // platform_other.cpp); the rest of the program knows nothing of X11 or Win32.
 #pragma once
 
+#include <functional>
+
 class QMimeData;
 class QObject;
 class QWidget;
@@ -43,6 +45,12 @@ TrayHosts* createTrayHosts(QObject* parent);
 // desktop's clipboard managers understand, so that they do not keep it in
 // their history. The text itself is left as it is.
 void markClipboardSecret(QMimeData& data);
+
+// Calls `quit` from the event loop of `context` when the system asks the
+// program to end (logout, shutdown, `kill`), so that it ends as its Exit
+// does: whatever is open closes, nothing half-done is written, and a
+// password it left on the clipboard goes along. For as long as `context` lives.
+void onTermination(QObject* context, std::function<void()> quit);
 
 } // namespace platform
 } // namespace sb::app

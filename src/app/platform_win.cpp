@@ -116,4 +116,8 @@ void markClipboardSecret(QMimeData& data)
         QByteArrayLiteral("1"));
 }
 
+// Windows ends a session through the application's own messages, which
+// Qt turns into the same quit.
+void onTermination(QObject*, std::function<void()>) {}
+
 } // namespace sb::app::platform

@@ -65,6 +65,8 @@ Shell::Shell(QWidget* window, TrayMenu menu, GlobalHotKey* hotKey, TrayIcon* tra
     menu_.restoreOrHide->setText(kRestore);
     connect(menu_.restoreOrHide, &QAction::triggered, this, &Shell::toggle);
     connect(menu_.exit, &QAction::triggered, this, &Shell::exit);
+    // A logout or shutdown ends the program as Exit does.
+    platform::onTermination(this, [this] { exit(); });
     // The program comes to the front before its tray menu opens, so that the
     // menu belongs to the active program and closes when the user clicks away.
     connect(menu_.menu, &QMenu::aboutToShow, this, &Shell::bringToFront);
