@@ -1,6 +1,5 @@
 #include "app/main_window.h"
 
-#include "app/data_store.h"
 #include "app/modal.h"
 #include "app/shell.h"
 #include "app/tray.h"
@@ -11,6 +10,7 @@
 #include "common/font_fit.h"
 #include "common/twips.h"
 #include "history/undo_history.h"
+#include "rules/data_store.h"
 
 #include <QAction>
 #include <QApplication>
@@ -141,7 +141,7 @@ frmStashbook::frmStashbook(Environment env, QWidget* parent)
         Own_Modal = new Modal(this);
         Prompts = Own_Modal;
     }
-    Store = std::make_unique<DataStore>(env_.dataDir, *Prompts);
+    Store = std::make_unique<rules::DataStore>(env_.dataDir, *Prompts);
     Changes = std::make_unique<history::UndoHistory>(*Store);
     Changes->onRecorded = [this](const QString& description) {
         Show_Status(description + QStringLiteral(". Ctrl+Z undoes."));

@@ -27,6 +27,9 @@ class Prompter;
 namespace sb::history {
 class UndoHistory;
 }
+namespace sb::rules {
+class DataStore;
+}
 namespace sb::browse {
 class AccountTable;
 class SelectionList;
@@ -35,7 +38,6 @@ class SiteListPart;
 
 namespace sb::app {
 
-class DataStore;
 class GlobalHotKey;
 class Modal;
 class Shell;
@@ -172,9 +174,9 @@ private:
     ClipboardGuard Clipboard_Guard;
 
     // Parts
-    Modal* Own_Modal = nullptr;          // when no prompter was given
-    common::Prompter* Prompts = nullptr; // every box and dialog
-    std::unique_ptr<DataStore> Store;    // the two record files
+    Modal* Own_Modal = nullptr;              // when no prompter was given
+    common::Prompter* Prompts = nullptr;     // every box and dialog
+    std::unique_ptr<rules::DataStore> Store; // the two record files
     // In front of Store: every change goes through it, to be undone.
     std::unique_ptr<history::UndoHistory> Changes;
     Shell* Tray_Shell = nullptr; // tray, Ctrl+T, hide and restore

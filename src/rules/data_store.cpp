@@ -1,6 +1,6 @@
-#include "app/data_store.h"
+#include "rules/data_store.h"
 
-namespace sb::app {
+namespace sb::rules {
 
 DataStore::DataStore(const std::filesystem::path& dir, common::Prompter& prompter)
     : dir_(dir), sites_(store::RecordFile::sites(dir)), accounts_(store::RecordFile::accounts(dir)),
@@ -65,4 +65,4 @@ void DataStore::open()
                         QString::fromStdString(notice));
 }
 
-} // namespace sb::app
+} // namespace sb::rules

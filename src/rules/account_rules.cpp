@@ -1,10 +1,10 @@
-#include "dialogs/account/account_rules.h"
+#include "rules/account_rules.h"
 
 #include "common/shown_text.h"
 
 #include <algorithm>
 
-namespace sb::dialogs::account {
+namespace sb::rules {
 
 using common::quotedName;
 
@@ -48,12 +48,12 @@ store::Rule changeAccount(const QString& site, const AccountRow& row, store::Rul
 
 } // namespace
 
-store::Rule replaceAccount(const QString& site, const AccountRow& row, const Account& changed)
+store::Rule replaceAccountRule(const QString& site, const AccountRow& row, const Account& changed)
 {
     return changeAccount(site, row, store::Replace{accountRecord(site, changed)});
 }
 
-store::Rule removeAccount(const QString& site, const AccountRow& row)
+store::Rule removeAccountRule(const QString& site, const AccountRow& row)
 {
     return changeAccount(site, row, store::Drop{});
 }
@@ -100,4 +100,4 @@ QString invalidCharacterText(int field)
            QLatin1Char('.');
 }
 
-} // namespace sb::dialogs::account
+} // namespace sb::rules
