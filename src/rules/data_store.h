@@ -32,6 +32,10 @@ public:
     // Title of the box that reports a failed operation on the file `name`.
     static QString fileErrorTitle(const QString& name);
 
+    // Why the folder `given` (relative to the working directory) cannot hold
+    // the record files, or an empty text.
+    static QString folderProblem(const QString& given);
+
 private:
     std::filesystem::path dir_;
     store::RecordFile sites_;
