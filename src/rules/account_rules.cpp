@@ -32,6 +32,16 @@ AccountRow accountRow(const QStringList& usernames, int row)
     return {name, int(above)};
 }
 
+int rowOf(const QStringList& usernames, const AccountRow& account)
+{
+    int rank = account.rank;
+    for (int row = 0; row < usernames.size(); ++row) {
+        if (common::sameName(usernames[row], account.username) && rank-- == 0)
+            return row;
+    }
+    return -1;
+}
+
 namespace {
 
 // A rule that answers `answer` for the record of the account `row` and

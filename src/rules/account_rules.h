@@ -37,6 +37,8 @@ struct AccountRow
 
 // The account of row `row` of `usernames`, the site's account list.
 AccountRow accountRow(const QStringList& usernames, int row);
+// The other way round: the row of `account` in `usernames`, or -1.
+int rowOf(const QStringList& usernames, const AccountRow& account);
 
 // The accounts-file record of `account` at `site`, fields as typed.
 store::Record accountRecord(const QString& site, const Account& account);

@@ -73,8 +73,9 @@ const QString kSiteNotFoundTitle = QStringLiteral("[Stashbook]  :ERROR:  Site No
 
 void reportSiteNotFound(Prompter& prompter, const QString& name)
 {
-    prompter.error(kSiteNotFoundTitle, QStringLiteral("Cannot Edit '") + quotedName(name) +
-                                           QStringLiteral("'. Site Is No Longer In The Sites File."));
+    prompter.error(kSiteNotFoundTitle,
+                   QStringLiteral("Cannot Edit '") + quotedName(name) +
+                       QStringLiteral("'. Site Is No Longer In The Sites File."));
 }
 
 // The first record of the site `name`; `notFound` reports its absence.
@@ -189,10 +190,10 @@ Outcome editSite(Records& records, Prompter& prompter, const QString& oldName,
     // Every question is answered before anything is written, so that both
     // files change together, in one commit, or not at all.
     const bool transfer = prompter.ask(
-        kTransferTitle,
-        QStringLiteral("Would You Like The Accounts That Use The Old Site Name (") +
-            quotedName(oldName) + QStringLiteral(")\r\nTo Be Transfered To The New Site Name (") +
-            quotedName(site.name) + QStringLiteral(") ?"));
+        kTransferTitle, QStringLiteral("Would You Like The Accounts That Use The Old Site Name (") +
+                            quotedName(oldName) +
+                            QStringLiteral(")\r\nTo Be Transfered To The New Site Name (") +
+                            quotedName(site.name) + QStringLiteral(") ?"));
     if (prompter.exiting())
         return Outcome::Stopped;
     if (const auto refusal = check())
