@@ -41,19 +41,24 @@ bool readLine(QByteArray& line)
     return c == '\n' || !line.isEmpty();
 }
 
-bool askWithoutEcho(const char* prompt, QByteArray& line)
+// Asks for `first` and `second` with echo off all along: set before the
+// first prompt, so that nothing typed after a prompt shows.
+bool askTwice(QByteArray& first, QByteArray& second)
 {
-    std::fputs(prompt, stderr);
-    std::fflush(stderr);
     termios quiet = savedTerminal;
     quiet.c_lflag &= ~tcflag_t(ECHO);
     quiet.c_lflag |= ECHONL;
     echoOff = 1;
     ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
-    const bool read = readLine(line);
+    const auto ask = [](const char* prompt, QByteArray& line) {
+        std::fputs(prompt, stderr);
+        std::fflush(stderr);
+        return readLine(line);
+    };
+    const bool typed = ask("Password: ", first) && ask("Password again: ", second);
     ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &savedTerminal);
     echoOff = 0;
-    return read;
+    return typed;
 }
 
 } // namespace
@@ -71,9 +76,7 @@ QString readPassword(QString& password, bool& mismatch)
     for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP})
         std::signal(s, restoreEcho);
     QByteArray second;
-    const bool typed =
-        askWithoutEcho("Password: ", first) && askWithoutEcho("Password again: ", second);
-    if (!typed)
+    if (!askTwice(first, second))
         return QStringLiteral("no password typed.");
     if (first != second) {
         mismatch = true;
