@@ -14,6 +14,7 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <unordered_map>
 
 namespace sb::cli {
@@ -79,19 +80,24 @@ public:
                 urls << fromUtf8(r[1]);
             }))
             return kFileError;
-        QString pattern = c.args.value(0, QStringLiteral("*"));
-        if (!pattern.contains(QRegularExpression(QStringLiteral("[*?[]"))))
-            pattern = u'*' + pattern + u'*';
+        // A pattern without wildcards is a plain text, as search takes it;
+        // no pattern: every site.
+        const QString pattern = c.args.value(0);
+        const bool wild = pattern.contains(QRegularExpression(QStringLiteral("[*?[]")));
         const QRegularExpression match =
-            QRegularExpression::fromWildcard(pattern, Qt::CaseInsensitive);
+            wild ? QRegularExpression::fromWildcard(pattern, Qt::CaseInsensitive)
+                 : QRegularExpression();
         QJsonArray json;
         QString text;
         for (const qsizetype i : browse::siteNameOrder(names)) {
-            if (!match.match(names[i]).hasMatch())
+            if (wild ? !match.match(names[i]).hasMatch()
+                     : !names[i].contains(pattern, Qt::CaseInsensitive))
                 continue;
-            json.append(
-                QJsonObject{{QStringLiteral("name"), names[i]}, {QStringLiteral("url"), urls[i]}});
-            text += names[i] + u'\n';
+            if (c.json)
+                json.append(QJsonObject{{QStringLiteral("name"), names[i]},
+                                        {QStringLiteral("url"), urls[i]}});
+            else
+                text += names[i] + u'\n';
         }
         c.json ? printJson(json) : print(text);
         return kDone;
@@ -192,41 +198,66 @@ public:
     int run(Context& c) override
     {
         const QString wanted = c.args[0].toUpper();
+        const QByteArray wantedBytes = wanted.toUtf8();
+        const bool asciiWanted = QtPrivate::isAscii(QLatin1StringView(wantedBytes));
+        // Holds `wanted`, ignoring case. Most names are plain ASCII: those
+        // are compared as bytes, the others as text.
+        const auto holds = [&](const std::string& utf8) {
+            const bool ascii = std::all_of(utf8.begin(), utf8.end(),
+                                           [](char ch) { return (unsigned char)ch < 0x80; });
+            if (!ascii || !asciiWanted)
+                return fromUtf8(utf8).toUpper().contains(wanted);
+            return std::search(utf8.begin(), utf8.end(), wantedBytes.begin(), wantedBytes.end(),
+                               [](char a, char b) { return common::asciiUpper(a) == b; }) !=
+                   utf8.end();
+        };
         // Each site once, under the name of its first record.
         QStringList names;
-        std::vector<std::string> keys;
-        std::unordered_map<std::string, std::vector<QString>> users; // by upper-case site name
+        std::vector<bool> siteMatches;
+        std::unordered_map<std::string, qsizetype> byKey; // upper-case name: index in names
         if (!c.files.read(RecordKind::Sites, [&](const store::Record& r) {
-                std::string key = csv::upperKey(r[0]);
-                if (users.try_emplace(key).second) {
+                if (byKey.try_emplace(csv::upperKey(r[0]), names.size()).second) {
                     names << fromUtf8(r[0]);
-                    keys.push_back(std::move(key));
+                    siteMatches.push_back(holds(r[0]));
                 }
             }))
             return kFileError;
+        // The accounts found, by site. A site's accounts mostly follow one
+        // another: the last site looked up is looked up once.
+        std::vector<std::vector<QString>> users(size_t(names.size()));
+        std::vector<bool> hasAccounts(size_t(names.size()));
+        std::string lastSite;
+        qsizetype last = -1;
         if (!c.files.read(RecordKind::Accounts, [&](const store::Record& r) {
-                if (const auto it = users.find(csv::upperKey(r[0])); it != users.end())
-                    it->second.push_back(fromUtf8(r[1]));
+                if (last < 0 || r[0] != lastSite) {
+                    const auto it = byKey.find(csv::upperKey(r[0]));
+                    last = it == byKey.end() ? -2 : it->second;
+                    lastSite = r[0];
+                }
+                if (last < 0)
+                    return;
+                hasAccounts[size_t(last)] = true;
+                if (siteMatches[size_t(last)] || holds(r[1]))
+                    users[size_t(last)].push_back(fromUtf8(r[1]));
             }))
             return kFileError;
         QJsonArray json;
         QString text;
         const auto found = [&](const QString& site, const QString* user) {
+            if (!c.json) {
+                text += site + (user ? u'\t' + *user : QString()) + u'\n';
+                return;
+            }
             QJsonObject o{{QStringLiteral("site"), site}};
             if (user)
                 o.insert(QStringLiteral("user"), *user);
             json.append(o);
-            text += site + (user ? u'\t' + *user : QString()) + u'\n';
         };
         for (const qsizetype i : browse::siteNameOrder(names)) {
-            const bool siteMatches = names[i].toUpper().contains(wanted);
-            const std::vector<QString>& ofSite = users[keys[size_t(i)]];
-            if (siteMatches && ofSite.empty())
+            if (siteMatches[size_t(i)] && !hasAccounts[size_t(i)])
                 found(names[i], nullptr);
-            for (const QString& user : ofSite) {
-                if (siteMatches || user.toUpper().contains(wanted))
-                    found(names[i], &user);
-            }
+            for (const QString& user : users[size_t(i)])
+                found(names[i], &user);
         }
         c.json ? printJson(json) : print(text);
         return kDone;
