@@ -133,6 +133,32 @@ void printJson(const QJsonValue& value)
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
 }
 
+void JsonRows::add(std::initializer_list<std::pair<const char*, const QString*>> fields)
+{
+    text_ += text_.isEmpty() ? QStringLiteral("[\n    {") : QStringLiteral(",\n    {");
+    const char* comma = "";
+    for (const auto& [key, value] : fields) {
+        text_ +=
+            QLatin1StringView(comma) + u'"' + QLatin1StringView(key) + QStringLiteral("\": \"");
+        for (const QChar c : *value) {
+            if (c == u'"' || c == u'\\')
+                text_ += u'\\';
+            if (c.unicode() < 0x20)
+                text_ += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QChar(u'0'));
+            else
+                text_ += c;
+        }
+        text_ += u'"';
+        comma = ", ";
+    }
+    text_ += u'}';
+}
+
+void JsonRows::print() const
+{
+    cli::print(text_.isEmpty() ? QStringLiteral("[]\n") : text_ + QStringLiteral("\n]\n"));
+}
+
 // --- The command line -------------------------------------------------------------
 
 int runCommandLine(const QStringList& arguments)

@@ -93,6 +93,18 @@ std::vector<std::unique_ptr<Command>> movingCommands();
 void print(const QString& text);
 void printJson(const QJsonValue& value);
 
+// A JSON array of objects with string values, written as it grows: on a
+// large listing several times faster than a QJsonArray.
+class JsonRows
+{
+public:
+    void add(std::initializer_list<std::pair<const char*, const QString*>> fields);
+    void print() const;
+
+private:
+    QString text_;
+};
+
 // Runs the command line `arguments` (the program's name first).
 int runCommandLine(const QStringList& arguments);
 

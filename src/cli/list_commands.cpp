@@ -87,19 +87,18 @@ public:
         const QRegularExpression match =
             wild ? QRegularExpression::fromWildcard(pattern, Qt::CaseInsensitive)
                  : QRegularExpression();
-        QJsonArray json;
+        JsonRows json;
         QString text;
         for (const qsizetype i : browse::siteNameOrder(names)) {
             if (wild ? !match.match(names[i]).hasMatch()
-                     : !names[i].contains(pattern, Qt::CaseInsensitive))
+                     : !pattern.isEmpty() && !names[i].contains(pattern, Qt::CaseInsensitive))
                 continue;
             if (c.json)
-                json.append(QJsonObject{{QStringLiteral("name"), names[i]},
-                                        {QStringLiteral("url"), urls[i]}});
+                json.add({{"name", &names[i]}, {"url", &urls[i]}});
             else
                 text += names[i] + u'\n';
         }
-        c.json ? printJson(json) : print(text);
+        c.json ? json.print() : print(text);
         return kDone;
     }
 };
@@ -241,17 +240,15 @@ public:
                     users[size_t(last)].push_back(fromUtf8(r[1]));
             }))
             return kFileError;
-        QJsonArray json;
+        JsonRows json;
         QString text;
         const auto found = [&](const QString& site, const QString* user) {
-            if (!c.json) {
+            if (!c.json)
                 text += site + (user ? u'\t' + *user : QString()) + u'\n';
-                return;
-            }
-            QJsonObject o{{QStringLiteral("site"), site}};
-            if (user)
-                o.insert(QStringLiteral("user"), *user);
-            json.append(o);
+            else if (user)
+                json.add({{"site", &site}, {"user", user}});
+            else
+                json.add({{"site", &site}});
         };
         for (const qsizetype i : browse::siteNameOrder(names)) {
             if (siteMatches[size_t(i)] && !hasAccounts[size_t(i)])
@@ -259,7 +256,7 @@ public:
             for (const QString& user : users[size_t(i)])
                 found(names[i], &user);
         }
-        c.json ? printJson(json) : print(text);
+        c.json ? json.print() : print(text);
         return kDone;
     }
 };
