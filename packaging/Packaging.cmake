@@ -47,6 +47,7 @@ configure_file(${_pkg_src}/stashbook.desktop.in ${_pkg_out}/${STASHBOOK_APP_ID}.
 configure_file(${_pkg_src}/stashbook.metainfo.xml.in
                ${_pkg_out}/${STASHBOOK_APP_ID}.metainfo.xml @ONLY)
 configure_file(${_pkg_src}/stashbook.1.in ${_pkg_out}/stashbook.1 @ONLY)
+configure_file(${_pkg_src}/stashbook-cli.1.in ${_pkg_out}/stashbook-cli.1 @ONLY)
 install(FILES ${_pkg_out}/${STASHBOOK_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${_pkg_out}/${STASHBOOK_APP_ID}.metainfo.xml
@@ -54,7 +55,7 @@ install(FILES ${_pkg_out}/${STASHBOOK_APP_ID}.metainfo.xml
 
 # Debian wants the manual page and the changelog compressed, reproducibly.
 set(_compressed)
-foreach(_doc stashbook.1 changelog)
+foreach(_doc stashbook.1 stashbook-cli.1 changelog)
     if(_doc STREQUAL changelog)
         set(_from ${_pkg_src}/debian/changelog)
     else()
@@ -68,7 +69,7 @@ foreach(_doc stashbook.1 changelog)
         VERBATIM)
     list(APPEND _compressed ${_pkg_out}/gz/${_doc}.gz)
 endforeach()
-install(FILES ${_pkg_out}/gz/stashbook.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${_pkg_out}/gz/stashbook.1.gz ${_pkg_out}/gz/stashbook-cli.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${_pkg_out}/gz/changelog.gz ${_pkg_src}/debian/copyright
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
@@ -108,7 +109,9 @@ set(CPACK_PACKAGE_DESCRIPTION
     "Stashbook keeps a list of web sites and, for every site, the accounts you
 hold there: a user name, a password and one free extra field. It lives in
 the system tray, pops up anywhere with Ctrl+T, copies fields and listings
-to the clipboard and opens addresses in the web browser.
+to the clipboard and opens addresses in the web browser. The command
+stashbook-cli reads and changes the same files from a terminal, a script or
+a launcher, with the same rules.
 
 Everything is kept in two plain text files in a folder of your choice.")
 set(CPACK_STRIP_FILES ON)

@@ -8,9 +8,9 @@
 // reload and the selection of the site.
 //
 //   bench_edit_accounts [sites] [accounts] [rounds]
-#include "app/data_store.h"
 #include "bench_window.h"
-#include "dialogs/account/site_accounts.h"
+#include "rules/data_store.h"
+#include "rules/site_accounts.h"
 
 #include <QApplication>
 #include <QListWidget>
@@ -22,9 +22,9 @@ namespace {
 
 using sb::bench::fail;
 using sb::bench::Timings;
-using sb::dialogs::account::Account;
-using sb::dialogs::account::AccountRow;
-using sb::dialogs::account::SiteAccounts;
+using sb::rules::Account;
+using sb::rules::AccountRow;
+using sb::rules::SiteAccounts;
 
 } // namespace
 
@@ -99,7 +99,7 @@ int main(int argc, char* argv[])
         fail("the accounts file did not come back to its size");
 
     // The steps on their own, on the same files.
-    sb::app::DataStore store(path, prompter);
+    sb::rules::DataStore store(path, prompter);
     Timings check, append, rewrite, reload, select;
     for (int i = 0; i < rounds; ++i) {
         siteList->setCurrentRow(static_cast<int>((i * 7919LL) % rows));

@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include "rules/data_store.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -7,39 +9,10 @@
 #include <QSettings>
 
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
 namespace sb::app {
 
-namespace fs = std::filesystem;
-
 namespace {
-
-// A file whose name the program may look up inside the data folder: its
-// status tells whether the folder can be entered.
-constexpr const char* kProbeName = "SB-Sites.DaT";
-
-// Why the folder `given` cannot hold the record files, or an empty string.
-QString folderProblem(const QString& given)
-{
-    const fs::path dir = QFileInfo(given).filesystemAbsoluteFilePath();
-    std::error_code ec;
-    const fs::file_status status = fs::status(dir, ec);
-    if (ec)
-        return QString::fromStdString(ec.message());
-    if (!fs::is_directory(status))
-        return QString::fromStdString(std::make_error_code(std::errc::not_a_directory).message());
-    // Listing finds a record file saved in other letter case; looking a
-    // name up needs the right to enter the folder.
-    fs::directory_iterator listing(dir, ec);
-    if (ec)
-        return QString::fromStdString(ec.message());
-    (void)fs::status(dir / kProbeName, ec);
-    if (ec && ec != std::errc::no_such_file_or_directory)
-        return QString::fromStdString(ec.message());
-    return {};
-}
 
 // The options Qt's application object takes out of the command line itself
 // (with one dash or two): they are let through here, and the application
@@ -120,7 +93,14 @@ CommandLine readCommandLine(const QStringList& arguments)
             .arg(kClipboardSeconds)
             .arg(kClipboardKey),
         QStringLiteral("N"));
-    parser.addOptions({help, version, dataDir, toggle, clipboard});
+    const QCommandLineOption hold(
+        QStringLiteral("clipboard-hold"),
+        QStringLiteral("Puts the text read from standard input on the clipboard, without a "
+                       "window, and keeps it there until another program takes the clipboard; "
+                       "with \"password\", marked secret and cleared after the delay above. "
+                       "stashbook-cli copy runs this."),
+        QStringLiteral("password|text"));
+    parser.addOptions({help, version, dataDir, toggle, clipboard, hold});
     // Qt's options are words after a single dash ("-platform xcb").
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     addQtOptions(parser);
@@ -141,13 +121,16 @@ CommandLine readCommandLine(const QStringList& arguments)
         return refuse(program, QStringLiteral("unexpected argument '%1'.")
                                    .arg(parser.positionalArguments().constFirst()));
 
-    const QString given = parser.isSet(dataDir) ? parser.value(dataDir) : QStringLiteral(".");
-    if (given.isEmpty())
-        return refuse(program, QStringLiteral("the data folder given is empty."));
-    const QString problem = folderProblem(given);
-    if (!problem.isEmpty())
-        return refuse(program,
-                      QStringLiteral("cannot use the data folder \"%1\": %2.").arg(given, problem));
+    CommandLine::Hold holding = CommandLine::Hold::None;
+    if (parser.isSet(hold)) {
+        const QString mode = parser.value(hold);
+        if (mode != QStringLiteral("password") && mode != QStringLiteral("text"))
+            return refuse(program, QStringLiteral("--clipboard-hold takes \"password\" or "
+                                                  "\"text\", not \"%1\".")
+                                       .arg(mode));
+        holding = mode == QStringLiteral("password") ? CommandLine::Hold::Password
+                                                     : CommandLine::Hold::Text;
+    }
     int seconds = kClipboardSeconds;
     if (parser.isSet(clipboard)) {
         seconds = clipboardSeconds(parser.value(clipboard));
@@ -165,11 +148,18 @@ CommandLine readCommandLine(const QStringList& arguments)
             seconds = kClipboardSeconds;
         }
     }
-    return {CommandLine::Action::Run,
-            {},
-            QFileInfo(given).canonicalFilePath(),
-            parser.isSet(toggle),
-            seconds};
+    // The clipboard alone needs no data folder.
+    if (holding != CommandLine::Hold::None)
+        return {CommandLine::Action::Run, {}, {}, false, seconds, holding};
+    const QString given = parser.isSet(dataDir) ? parser.value(dataDir) : QStringLiteral(".");
+    if (given.isEmpty())
+        return refuse(program, QStringLiteral("the data folder given is empty."));
+    const QString problem = rules::DataStore::folderProblem(given);
+    if (!problem.isEmpty())
+        return refuse(program,
+                      QStringLiteral("cannot use the data folder \"%1\": %2.").arg(given, problem));
+    return {CommandLine::Action::Run, {},      QFileInfo(given).canonicalFilePath(),
+            parser.isSet(toggle),     seconds, holding};
 }
 
 int printCommandLineOutcome(const CommandLine& line)

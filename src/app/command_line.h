@@ -1,6 +1,6 @@
 // What the program is told when it starts: its name, version and desktop
 // identity, its settings file, and the command line (--help, --version,
-// --data-dir DIR, --toggle, --clipboard-seconds N).
+// --data-dir DIR, --toggle, --clipboard-seconds N, --clipboard-hold MODE).
 //
 // The command line is read before any window exists, so that a mistake in it
 // ends the program with a message on the terminal and nothing on the screen.
@@ -47,6 +47,10 @@ struct CommandLine
     // exit): --clipboard-seconds, else "clipboard-seconds" in the settings
     // file, else kClipboardSeconds.
     int clipboardSeconds = kClipboardSeconds;
+    // --clipboard-hold: no window; the text on standard input is put on the
+    // clipboard and held there (clipboard_hold.h).
+    enum class Hold { None, Password, Text };
+    Hold hold = Hold::None;
 };
 
 // Reads `arguments` (the program's name first), before any application

@@ -1,3 +1,4 @@
+#include "app/clipboard_hold.h"
 #include "app/command_line.h"
 #include "app/main_window.h"
 #include "app/single_instance.h"
@@ -16,6 +17,9 @@ int main(int argc, char* argv[])
     const sb::app::CommandLine line = sb::app::readCommandLine(arguments);
     if (line.action != sb::app::CommandLine::Action::Run)
         return sb::app::printCommandLineOutcome(line);
+    if (line.hold != sb::app::CommandLine::Hold::None)
+        return sb::app::holdClipboard(argc, argv, line.hold == sb::app::CommandLine::Hold::Password,
+                                      std::chrono::seconds(line.clipboardSeconds));
     // A second start for the same folder hands over to the first and ends,
     // without a display (`stashbook --toggle` bound to a key ends at once).
     sb::app::SingleInstance instance(line.dataDir);

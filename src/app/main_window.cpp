@@ -1,7 +1,7 @@
 #include "app/main_window.h"
 
-#include "app/data_store.h"
 #include "app/modal.h"
+#include "app/outside_changes.h"
 #include "app/shell.h"
 #include "app/tray.h"
 #include "browse/account_table.h"
@@ -11,10 +11,13 @@
 #include "common/font_fit.h"
 #include "common/twips.h"
 #include "history/undo_history.h"
+#include "rules/account_rules.h"
+#include "rules/data_store.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -23,6 +26,8 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
+
+#include <algorithm>
 
 namespace sb::app {
 
@@ -141,12 +146,15 @@ frmStashbook::frmStashbook(Environment env, QWidget* parent)
         Own_Modal = new Modal(this);
         Prompts = Own_Modal;
     }
-    Store = std::make_unique<DataStore>(env_.dataDir, *Prompts);
+    Store = std::make_unique<rules::DataStore>(env_.dataDir, *Prompts);
     Changes = std::make_unique<history::UndoHistory>(*Store);
     Changes->onRecorded = [this](const QString& description) {
         Show_Status(description + QStringLiteral(". Ctrl+Z undoes."));
     };
     Clipboard_Guard.setDelay(env_.clipboardDelay);
+    Outside = new OutsideChanges(
+        Store->file(RecordKind::Sites), Store->file(RecordKind::Accounts),
+        [this] { return Busy(); }, this);
     Tray_Shell = new Shell(this, {mnu_File, mnu_File_Restore_or_Hide, mnu_File_Exit}, env_.hotKey,
                            env_.tray, *Prompts, Clipboard_Guard, env_.dataDir);
     Sites = new browse::SiteListPart(lst_Site, cmd_Sites, this);
@@ -269,6 +277,7 @@ void frmStashbook::buildMenus()
 void frmStashbook::connectHandlers()
 {
     connect(cmd_Reload, &QPushButton::clicked, this, &frmStashbook::cmd_Reload_Click);
+    connect(Outside, &OutsideChanges::changed, this, &frmStashbook::Follow_Outside_Change);
     connect(cmd_Go, &QPushButton::clicked, this, &frmStashbook::cmd_Go_Click);
     connect(cmd_Go_Referral_URL, &QPushButton::clicked, this,
             &frmStashbook::cmd_Go_Referral_URL_Click);
@@ -365,6 +374,7 @@ qint32 frmStashbook::accountCount() const
 
 bool frmStashbook::Load_Lists()
 {
+    Outside->reading();
     browse::SiteListing listing;
     if (!Store->check(browse::readSiteListing(Store->file(RecordKind::Sites),
                                               Store->file(RecordKind::Accounts), listing)))
@@ -378,6 +388,49 @@ void frmStashbook::cmd_Reload_Click()
 {
     Load_Lists();
     lst_Site->setFocus();
+}
+
+void frmStashbook::Follow_Outside_Change()
+{
+    const int siteRow = Sites->selectedRow();
+    const QString site = Sites->selectedName();
+    const int row = Accounts->selectedRow();
+    const rules::AccountRow account =
+        row >= 0 ? rules::accountRow(Accounts->usernames(), row) : rules::AccountRow{};
+    QWidget* focus = focusWidget();
+    if (!Load_Lists())
+        return;
+    if (siteRow >= 0 && Sites->count() > 0) {
+        if (!Sites->selectName(site)) {
+            Sites->selectRow(std::min(siteRow, Sites->count() - 1));
+        } else if (row >= 0 && !Accounts->firstRowIsPlaceholder()) {
+            const int now = rules::rowOf(Accounts->usernames(), account);
+            Accounts->selectRow(now >= 0 ? now : std::min(row, Accounts->rowCount() - 1));
+        }
+    }
+    // Where the user was, as far as it is still there.
+    if (focus && focus->isEnabled())
+        focus->setFocus();
+    Show_Status(QStringLiteral("Reloaded: the files were changed outside Stashbook"));
+}
+
+bool frmStashbook::Busy() const
+{
+    if (QApplication::activeModalWidget() || QApplication::activePopupWidget() ||
+        Tray_Shell->exitRequested())
+        return true;
+    const QList<QDialog*> dialogs = findChildren<QDialog*>();
+    return std::any_of(dialogs.begin(), dialogs.end(), [](QDialog* d) { return d->isVisible(); });
+}
+
+void frmStashbook::paintEvent(QPaintEvent* event)
+{
+    QWidget::paintEvent(event);
+    // Watching waits until the window is on screen.
+    if (!Outside_Armed) {
+        Outside_Armed = true;
+        QMetaObject::invokeMethod(Outside, &OutsideChanges::arm, Qt::QueuedConnection);
+    }
 }
 
 // --- Status bar and undo ---------------------------------------------------------

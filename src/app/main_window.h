@@ -27,6 +27,9 @@ class Prompter;
 namespace sb::history {
 class UndoHistory;
 }
+namespace sb::rules {
+class DataStore;
+}
 namespace sb::browse {
 class AccountTable;
 class SelectionList;
@@ -35,9 +38,9 @@ class SiteListPart;
 
 namespace sb::app {
 
-class DataStore;
 class GlobalHotKey;
 class Modal;
+class OutsideChanges;
 class Shell;
 class TrayIcon;
 
@@ -83,6 +86,10 @@ public slots:
     // False when a file could not be read (reported; the view is kept).
     bool Load_Lists();
     void cmd_Reload_Click();
+    // The files were changed by another program: reloaded, the selected
+    // site and account selected again by name (or the nearest row when they
+    // are gone), and the status bar says so.
+    void Follow_Outside_Change();
 
     // Shell: tray icon, hide and restore, exit.
     void Tray_Icon_Add();
@@ -155,6 +162,7 @@ public slots:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -172,12 +180,17 @@ private:
     ClipboardGuard Clipboard_Guard;
 
     // Parts
-    Modal* Own_Modal = nullptr;          // when no prompter was given
-    common::Prompter* Prompts = nullptr; // every box and dialog
-    std::unique_ptr<DataStore> Store;    // the two record files
+    Modal* Own_Modal = nullptr;              // when no prompter was given
+    common::Prompter* Prompts = nullptr;     // every box and dialog
+    std::unique_ptr<rules::DataStore> Store; // the two record files
     // In front of Store: every change goes through it, to be undone.
     std::unique_ptr<history::UndoHistory> Changes;
     Shell* Tray_Shell = nullptr; // tray, Ctrl+T, hide and restore
+    // Changes made by other programs, followed once the first frame is out.
+    OutsideChanges* Outside = nullptr;
+    bool Outside_Armed = false;
+    // A box, a dialog or a menu is open: the lists must not change under it.
+    bool Busy() const;
     browse::SiteListPart* Sites = nullptr;
     browse::AccountTable* Accounts = nullptr;
     // Site editing.

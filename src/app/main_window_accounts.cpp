@@ -7,12 +7,14 @@
 #include "dialogs/account/frm_account_add.h"
 #include "dialogs/account/frm_account_edit.h"
 #include "history/undo_history.h"
+#include "rules/account_edits.h"
 
 #include <QPushButton>
 
 namespace sb::app {
 
 using namespace dialogs::account;
+using rules::AccountRow;
 
 namespace {
 
@@ -20,7 +22,7 @@ namespace {
 // order: two rows of one user name are two records, told apart by order.
 AccountRow selectedAccount(const browse::AccountTable& table)
 {
-    return accountRow(table.usernames(), table.selectedRow());
+    return rules::accountRow(table.usernames(), table.selectedRow());
 }
 
 } // namespace
@@ -85,11 +87,9 @@ void frmStashbook::cmd_Edit_Account_Click()
 
 void frmStashbook::cmd_Remove_Account_Click()
 {
-    const AccountRow account = selectedAccount(*Accounts);
-    if (!Prompts->ask(kRemoveTitle, removeQuestion(account.username)) || Prompts->exiting())
-        return;
     const int siteRow = Sites->selectedRow();
-    if (!SiteAccounts(*Changes, Sites->selectedName()).remove(account))
+    if (rules::removeAccount(*Changes, *Prompts, Sites->selectedName(),
+                             selectedAccount(*Accounts)) != rules::Outcome::Done)
         return;
     if (Reload_Showing_Site(siteRow))
         cmd_Add_Account->setFocus();

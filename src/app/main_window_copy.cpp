@@ -3,13 +3,13 @@
 // The menus pop up without a loop of their own: the right button's press
 // returns at once, so the list is never left halfway through a press, and a
 // command runs once the menu has closed.
-#include "app/data_store.h"
 #include "app/main_window.h"
 #include "browse/account_table.h"
 #include "browse/selection_list.h"
 #include "browse/site_list_part.h"
 #include "export/all_accounts.h"
 #include "export/clipboard_text.h"
+#include "rules/data_store.h"
 
 #include <QAction>
 #include <QMenu>

@@ -1,10 +1,10 @@
 // The main window's handlers of moving records in and out through CSV files.
-#include "app/data_store.h"
 #include "app/main_window.h"
 #include "browse/site_list_part.h"
 #include "csv/csv_file.h"
 #include "dialogs/import/import_dialog.h"
 #include "history/undo_history.h"
+#include "rules/data_store.h"
 
 #include <QDropEvent>
 #include <QMimeData>

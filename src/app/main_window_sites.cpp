@@ -3,8 +3,8 @@
 
 #include "browse/site_list_part.h"
 #include "dialogs/site/site_dialogs.h"
-#include "dialogs/site/site_edits.h"
 #include "history/undo_history.h"
+#include "rules/site_edits.h"
 
 #include <QPushButton>
 
@@ -59,7 +59,7 @@ void frmStashbook::cmd_Rem_Site_Click()
 {
     if (Sites->selectedRow() < 0)
         return;
-    if (!dialogs::site::removeSite(*Changes, *Prompts, Sites->selectedName()))
+    if (rules::removeSite(*Changes, *Prompts, Sites->selectedName()) != rules::Outcome::Done)
         return;
     Load_Lists();
     cmd_Add_Site->setFocus();

@@ -38,6 +38,15 @@ store::Status readSiteListing(const store::RecordFile& sites, const store::Recor
 
 void sortSiteNames(QStringList& names)
 {
+    QStringList sorted;
+    sorted.reserve(names.size());
+    for (qsizetype i : siteNameOrder(names))
+        sorted.append(std::move(names[i]));
+    names = std::move(sorted);
+}
+
+std::vector<qsizetype> siteNameOrder(const QStringList& names)
+{
     // Under the POSIX "C" locale Qt collates by code point and heeds letter
     // case whatever it is told; a person still expects dictionary order, so
     // English rules stand in for it.
@@ -59,12 +68,7 @@ void sortSiteNames(QStringList& names)
     std::stable_sort(order.begin(), order.end(), [&keys](qsizetype a, qsizetype b) {
         return keys[static_cast<size_t>(a)].compare(keys[static_cast<size_t>(b)]) < 0;
     });
-
-    QStringList sorted;
-    sorted.reserve(names.size());
-    for (qsizetype i : order)
-        sorted.append(std::move(names[i]));
-    names = std::move(sorted);
+    return order;
 }
 
 } // namespace sb::browse

@@ -5,6 +5,8 @@
 
 #include <QStringList>
 
+#include <vector>
+
 namespace sb::browse {
 
 struct SiteListing
@@ -23,5 +25,7 @@ store::Status readSiteListing(const store::RecordFile& sites, const store::Recor
 // Sorts names alphabetically as a person expects: by the user's locale,
 // ignoring letter case; names that compare equal keep their file order.
 void sortSiteNames(QStringList& names);
+// The same order as indexes into `names`, which stay as they are.
+std::vector<qsizetype> siteNameOrder(const QStringList& names);
 
 } // namespace sb::browse

@@ -168,4 +168,21 @@ QPushButton* okCancelButton(const QDialog* dialog, const char* arrayName, int in
     return nullptr;
 }
 
+void finishOk(QDialog& dialog, rules::Outcome outcome, const QList<QLineEdit*>& boxes)
+{
+    using rules::Outcome;
+    if (outcome == Outcome::Done || outcome == Outcome::Stopped) {
+        dialog.done(outcome == Outcome::Done ? QDialog::Accepted : QDialog::Rejected);
+        return;
+    }
+    const int at = outcome == Outcome::UrlBox || outcome == Outcome::PasswordBox ? 1
+                   : outcome == Outcome::ExtraInfoBox                            ? 2
+                                                                                 : 0;
+    QLineEdit* box = boxes.value(at, boxes.first());
+    // The box may have the focus already (no message box took it away), and
+    // then gets no focus event to select its text.
+    box->setFocus(Qt::OtherFocusReason);
+    box->selectAll();
+}
+
 } // namespace sb::dialogs

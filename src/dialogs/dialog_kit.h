@@ -4,6 +4,8 @@
 // told which of the two was pressed.
 #pragma once
 
+#include "rules/outcome.h"
+
 #include <QLineEdit>
 
 #include <functional>
@@ -66,5 +68,11 @@ OkCancel makeOkCancel(QDialog* dialog, const char* arrayName, QRect okTwips, QRe
 
 // The button of `arrayName` with `index`, as makeOkCancel made it.
 QPushButton* okCancelButton(const QDialog* dialog, const char* arrayName, int index);
+
+// Acts on how OK ended: the dialog closes (accepted when written), or stays
+// open with the focus, and the whole text selected, on the box at fault,
+// `boxes` being the name box, then the address or password box, then the
+// extra info box; after a file error, on the name box, to try again.
+void finishOk(QDialog& dialog, rules::Outcome outcome, const QList<QLineEdit*>& boxes);
 
 } // namespace sb::dialogs

@@ -614,6 +614,17 @@ std::optional<std::string> findOnDisk(const RecordFile& file)
     return where.name;
 }
 
+FileStamp stampOf(const RecordFile& file)
+{
+    detail::Location where;
+    struct stat st = {};
+    if (detail::locate(file, where).failed() || !where.exists ||
+        ::stat(where.path.c_str(), &st) != 0)
+        return {};
+    return {std::uint64_t(st.st_dev), std::uint64_t(st.st_ino), std::int64_t(st.st_size),
+            std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
 Status readRecords(const RecordFile& file, const std::function<void(const Record&)>& onRecord,
                    bool* exists)
 {

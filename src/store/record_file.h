@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -78,6 +79,20 @@ struct RecordFile
 // name returned here, so a file saved as "sb-sites.dat" is used rather than
 // shadowed by a new "SB-Sites.DaT".
 std::optional<std::string> findOnDisk(const RecordFile& file);
+
+// What a record file is now, as far as the file system tells: the same
+// stamp means the same content (a rename gives another inode, an append
+// another size, a write in place another modification time). A missing file
+// (or anything but a regular file under its name) has the empty stamp.
+struct FileStamp
+{
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = -1;
+    std::int64_t modifiedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+FileStamp stampOf(const RecordFile& file);
 
 // Reads every record of `file` in order and hands each to `onRecord` (the
 // vector is reused between calls: copy what must outlive the call). A missing

@@ -1,10 +1,10 @@
 // Undo and redo of every kind of change, on real record files: the bytes
 // come back exactly, what other programs wrote meanwhile stays, and an undo
 // that is no longer possible writes nothing.
-#include "app/data_store.h"
-#include "dialogs/account/site_accounts.h"
-#include "dialogs/site/site_edits.h"
 #include "history/undo_history.h"
+#include "rules/data_store.h"
+#include "rules/site_accounts.h"
+#include "rules/site_edits.h"
 #include "support/fake_prompter.h"
 #include "support/files.h"
 
@@ -12,7 +12,7 @@
 #include <QtTest>
 
 using namespace sb::test;
-using sb::dialogs::account::SiteAccounts;
+using sb::rules::SiteAccounts;
 using Result = sb::history::UndoHistory::Outcome::Result;
 
 namespace {
@@ -38,10 +38,10 @@ QByteArray bobChanged(QByteArray bytes, int times)
 // before each of the first `meddle` commits.
 struct Meddled final : sb::common::Records
 {
-    sb::app::DataStore& files;
+    sb::rules::DataStore& files;
     QString dir;
     int meddle = 0;
-    Meddled(sb::app::DataStore& f, const QString& d) : files(f), dir(d) {}
+    Meddled(sb::rules::DataStore& f, const QString& d) : files(f), dir(d) {}
     const sb::store::RecordFile& file(sb::common::RecordKind k) const override
     {
         return files.file(k);
@@ -117,13 +117,13 @@ private slots:
             writeFile(dir.path(), name, how(readFile(dir.path(), name)));
         };
         FakePrompter notifier;
-        sb::app::DataStore store(dir.path().toStdString(), notifier);
+        sb::rules::DataStore store(dir.path().toStdString(), notifier);
         Meddled meddled(store, dir.path());
         sb::history::UndoHistory history(meddled);
         QStringList said;
         history.onRecorded = [&](const QString& d) { said << d; };
 
-        namespace site = sb::dialogs::site;
+        namespace site = sb::rules;
         const bool alone = change.endsWith("alone");
         notifier.answers = {!alone};
         if (change.startsWith("remove"))
@@ -139,7 +139,7 @@ private slots:
                 return site::editSite(history, notifier, alone ? "News" : "Bank",
                                       {alone ? "Paper" : "Vault", "v"}) == site::Outcome::Done;
             if (change.startsWith("remove with") || change == "remove alone")
-                return site::removeSite(history, notifier, "Bank");
+                return site::removeSite(history, notifier, "Bank") == site::Outcome::Done;
             if (change == "add account")
                 return bank.add({"zed", "9", ""});
             if (change == "change account")

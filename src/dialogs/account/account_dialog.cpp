@@ -31,7 +31,7 @@ TextBox* AccountDialog::makeRow(QDialog* dialog, const char* name, const QString
 
 AccountDialog::AccountDialog(common::Records& records, common::Prompter& prompter,
                              const QString& siteName, const Layout& layout, QWidget* parent)
-    : QDialog(parent), Prompts(prompter), Accounts(records, siteName)
+    : QDialog(parent), Files(records), Prompts(prompter), Account_Site_Name(siteName)
 {
     setUpDialog(this, layout.caption, layout.widthTwips, layout.heightTwips, /*resizable=*/true);
     txt_Username = makeRow(this, "txt_Username", layout.usernameLabel, 0, kColumnLeft);
@@ -52,34 +52,16 @@ Account AccountDialog::values() const
     return {txt_Username->text(), txt_Password->text(), txt_Referral_URL->text()};
 }
 
-bool AccountDialog::tell(const QString& title, const QString& text)
-{
-    Prompts.error(title, text);
-    return !Prompts.exiting();
-}
-
-void AccountDialog::focusBack(QLineEdit* box)
-{
-    box->setFocus(Qt::OtherFocusReason);
-    // The box may have kept the focus through the message box.
-    box->selectAll();
-}
-
 void AccountDialog::cmd_Add_Account_OK_or_Cancel_Click(int Index)
 {
     if (Index != 0) {
         reject();
         return;
     }
-    const Account typed = values();
-    // The record format cannot hold a double quote: it would end the field.
-    if (const int field = fieldWithQuote(typed); field >= 0) {
-        if (tell(kInvalidCharacterTitle, invalidCharacterText(field)))
-            focusBack(QList<QLineEdit*>{txt_Username, txt_Password, txt_Referral_URL}[field]);
-        return;
-    }
-    if (save(typed))
-        accept();
+    const rules::Outcome outcome = save(values());
+    // Exit was chosen while a box was open: the dialog has been closed.
+    if (!Prompts.exiting())
+        finishOk(*this, outcome, {txt_Username, txt_Password, txt_Referral_URL});
 }
 
 } // namespace sb::dialogs::account

@@ -1,14 +1,18 @@
 // What the Add Account and Edit Account dialogs share: the column of three
-// editable boxes with their labels, the OK/Cancel pair, and the refusals
-// that put the focus back on the box at fault.
+// editable boxes with their labels, the OK/Cancel pair, and acting on how OK
+// ended (rules/account_edits.h): the dialog closes, or the focus goes back
+// to the box at fault.
 #pragma once
 
-#include "dialogs/account/site_accounts.h"
 #include "dialogs/dialog_kit.h"
+#include "rules/account_edits.h"
 
 #include <QDialog>
 
 namespace sb::dialogs::account {
+
+using rules::Account;
+using rules::AccountRow;
 
 class AccountDialog : public QDialog
 {
@@ -39,19 +43,12 @@ protected:
     static TextBox* makeRow(QDialog* dialog, const char* name, const QString& label, int row,
                             int leftTwips, bool oldValue = false);
 
-    // OK, once no box holds a double quote: true when `typed` has been
-    // written and the dialog may close as accepted. A refusal keeps the
-    // dialog open (or closes it, rejected).
-    virtual bool save(const Account& typed) = 0;
+    // OK: writes `typed`, or refuses it.
+    virtual rules::Outcome save(const Account& typed) = 0;
 
-    // Shows an error; false when the program is ending meanwhile, and the
-    // dialog must do nothing more.
-    bool tell(const QString& title, const QString& text);
-    // After a refusal: `box` takes the focus, its whole text selected.
-    void focusBack(QLineEdit* box);
-
+    common::Records& Files;
     common::Prompter& Prompts;
-    SiteAccounts Accounts; // of the site selected as the dialog opened
+    const QString Account_Site_Name; // the site selected as the dialog opened
 
     TextBox* txt_Username = nullptr;
     TextBox* txt_Password = nullptr;

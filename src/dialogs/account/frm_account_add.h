@@ -19,7 +19,7 @@ public:
     const QString& addedUsername() const { return Added_Username; }
 
 private:
-    bool save(const Account& typed) override;
+    rules::Outcome save(const Account& typed) override;
 
     QString Added_Username;
 };

@@ -12,8 +12,9 @@ frmAccount_Edit::frmAccount_Edit(common::Records& records, common::Prompter& pro
                                  const QString& siteName, const AccountRow& account,
                                  QWidget* parent)
     : AccountDialog(records, prompter, siteName,
-                    {kEditCaption, 6975, 1920, QStringLiteral("New Username"),
-                     QStringLiteral("New Password"), QStringLiteral("New Extra Info (Optional)")},
+                    {QStringLiteral("[Stashbook]  :Edit Account:  New Account Info:"), 6975, 1920,
+                     QStringLiteral("New Username"), QStringLiteral("New Password"),
+                     QStringLiteral("New Extra Info (Optional)")},
                     parent),
       Selected_Account(account)
 {
@@ -29,16 +30,10 @@ frmAccount_Edit::frmAccount_Edit(common::Records& records, common::Prompter& pro
 
 bool frmAccount_Edit::Form_Load()
 {
-    SiteAccounts::Scan scan;
-    if (!Accounts.scan(Selected_Account, std::nullopt, scan))
+    Account stored;
+    if (rules::loadAccount(Files, Prompts, Account_Site_Name, Selected_Account, stored) !=
+        rules::Outcome::Done)
         return false;
-    if (!scan.found) {
-        // Empty boxes would let OK overwrite the site's accounts that have
-        // no user name.
-        tell(kNotFoundTitle, notFoundText(Selected_Account.username));
-        return false;
-    }
-    const Account& stored = *scan.found;
     const auto show = [](QLineEdit* box, QLineEdit* old, const QString& text) {
         box->setText(text);
         old->setText(text);
@@ -50,25 +45,10 @@ bool frmAccount_Edit::Form_Load()
     return true;
 }
 
-bool frmAccount_Edit::save(const Account& typed)
+rules::Outcome frmAccount_Edit::save(const Account& typed)
 {
-    const AccountRow old{txt_Username_Old->text(), Selected_Account.rank};
-    SiteAccounts::Scan scan;
-    if (!Accounts.scan(old, typed.username, scan))
-        return false;
-    if (!scan.found) {
-        // Changed by another program while the dialog was open: nothing is
-        // left to change.
-        if (tell(kNotFoundTitle, notFoundText(old.username)))
-            reject();
-        return false;
-    }
-    if (scan.taken) {
-        if (tell(kRenameTitle, renameText(typed.username)))
-            focusBack(txt_Username);
-        return false;
-    }
-    return Accounts.replace(old, typed);
+    return rules::editAccount(Files, Prompts, Account_Site_Name,
+                              {txt_Username_Old->text(), Selected_Account.rank}, typed);
 }
 
 } // namespace sb::dialogs::account

@@ -24,7 +24,7 @@ public:
     bool Form_Load();
 
 private:
-    bool save(const Account& typed) override;
+    rules::Outcome save(const Account& typed) override;
 
     const AccountRow Selected_Account;
     TextBox* txt_Username_Old = nullptr;

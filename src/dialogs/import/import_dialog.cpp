@@ -1,44 +1,26 @@
 #include "dialogs/import/import_dialog.h"
 
-#include "common/ports.h"
-#include "common/shown_text.h"
-#include "csv/import_preview.h"
 #include "dialogs/dialog_kit.h"
+#include "rules/import_export.h"
 
 #include <QBoxLayout>
 #include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include <memory>
-
 namespace sb::dialogs::importing {
-
-using common::RecordKind;
 
 namespace {
 
 const QString kImport = QStringLiteral("[Stashbook]  :Import From CSV File:  ");
 const QString kExport = QStringLiteral("[Stashbook]  :Export To CSV File:  ");
 
-bool readAll(common::Records& records, RecordKind kind, std::vector<store::Record>& out)
-{
-    return records.read(kind, [&out](const store::Record& r) { out.push_back(r); });
-}
-
-// The file's path and what is wrong with it, for a box.
-QString aboutFile(const QString& path, const QString& matter)
-{
-    return QDir::toNativeSeparators(path) + QStringLiteral("\n\n") + matter;
-}
-
 } // namespace
 
-frmImport_CSV::frmImport_CSV(const QString& fileName, const csv::ImportPreview& preview,
+frmImport_CSV::frmImport_CSV(const QStringList& figures, const QStringList& listing,
                              bool passwordsToReplace, QWidget* parent)
     : QDialog(parent)
 {
@@ -46,25 +28,24 @@ frmImport_CSV::frmImport_CSV(const QString& fileName, const csv::ImportPreview& 
     setUpDialog(this, kImport + QStringLiteral("Import These Accounts?"), 8640, 5400,
                 /*resizable=*/true);
 
-    auto* figures = new QLabel(this);
-    figures->setObjectName(QStringLiteral("lbl_Import_CSV_Figures"));
-    figures->setTextFormat(Qt::PlainText);
-    figures->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    figures->setText(QStringLiteral("File: ") + common::quotedName(fileName) + u'\n' +
-                     preview.figures.join(u'\n'));
+    auto* shown = new QLabel(this);
+    shown->setObjectName(QStringLiteral("lbl_Import_CSV_Figures"));
+    shown->setTextFormat(Qt::PlainText);
+    shown->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    shown->setText(figures.join(u'\n'));
 
     chk_Import_CSV_Replace = new QCheckBox(QStringLiteral("&Replace their passwords"), this);
     chk_Import_CSV_Replace->setObjectName(QStringLiteral("chk_Import_CSV_Replace"));
     chk_Import_CSV_Replace->setEnabled(passwordsToReplace);
 
-    auto* listing = new QPlainTextEdit(this);
-    listing->setObjectName(QStringLiteral("txt_Import_CSV_Listing"));
-    listing->setAccessibleName(QStringLiteral("Rows listed"));
-    listing->setReadOnly(true);
-    listing->setTabChangesFocus(true);
-    listing->setLineWrapMode(QPlainTextEdit::NoWrap);
-    listing->setPlaceholderText(QStringLiteral("No row to list."));
-    listing->setPlainText(preview.listing.join(u'\n'));
+    auto* rows = new QPlainTextEdit(this);
+    rows->setObjectName(QStringLiteral("txt_Import_CSV_Listing"));
+    rows->setAccessibleName(QStringLiteral("Rows listed"));
+    rows->setReadOnly(true);
+    rows->setTabChangesFocus(true);
+    rows->setLineWrapMode(QPlainTextEdit::NoWrap);
+    rows->setPlaceholderText(QStringLiteral("No row to list."));
+    rows->setPlainText(listing.join(u'\n'));
 
     const OkCancel buttons = makeOkCancel(this, "cmd_Import_CSV_OK_or_Cancel", {}, {},
                                           [this](int i) { cmd_Import_CSV_OK_or_Cancel_Click(i); });
@@ -73,13 +54,13 @@ frmImport_CSV::frmImport_CSV(const QString& fileName, const csv::ImportPreview& 
     buttonRow->addWidget(buttons.ok);
     buttonRow->addWidget(buttons.cancel);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(figures);
+    layout->addWidget(shown);
     layout->addWidget(chk_Import_CSV_Replace);
-    layout->addWidget(listing, 1);
+    layout->addWidget(rows, 1);
     layout->addLayout(buttonRow);
 
-    QWidget::setTabOrder(chk_Import_CSV_Replace, listing);
-    QWidget::setTabOrder(listing, buttons.ok);
+    QWidget::setTabOrder(chk_Import_CSV_Replace, rows);
+    QWidget::setTabOrder(rows, buttons.ok);
     QWidget::setTabOrder(buttons.ok, buttons.cancel);
     // Space ticks the box, Enter imports.
     (passwordsToReplace ? static_cast<QWidget*>(chk_Import_CSV_Replace) : buttons.ok)->setFocus();
@@ -120,48 +101,17 @@ QString chooseCsvFile(common::Prompter& prompter, bool forExport, QWidget* paren
 bool importCsv(common::Records& records, common::Prompter& prompter, const QString& path,
                QWidget* parent, QString& firstSite)
 {
-    csv::CsvFile file;
-    if (const QString error = csv::readCsvFile(path, file); !error.isEmpty()) {
-        prompter.error(kImport + QStringLiteral("Cannot Read The File"), aboutFile(path, error));
+    rules::ImportJob job;
+    if (rules::planImport(records, prompter, path, job) != rules::Outcome::Done)
         return false;
-    }
-    std::vector<store::Record> sites, accounts;
-    if (!readAll(records, RecordKind::Sites, sites) ||
-        !readAll(records, RecordKind::Accounts, accounts))
-        return false;
-    csv::ImportPlan plan = csv::planImport(file, sites, accounts);
     bool replace = false;
     {
-        frmImport_CSV dialog(QFileInfo(path).fileName(), csv::previewImport(file, plan),
-                             !plan.passwordChanges.empty(), parent);
+        frmImport_CSV dialog(job.figures, job.listing, !job.plan.passwordChanges.empty(), parent);
         if (prompter.run(dialog) != QDialog::Accepted || prompter.exiting())
             return false;
-        replace = dialog.replacePasswords() && !plan.passwordChanges.empty();
+        replace = dialog.replacePasswords();
     }
-
-    // Both files in one commit, each only when it changes.
-    firstSite = QString::fromStdString(!plan.sites.empty()      ? plan.sites[0][0]
-                                       : !plan.accounts.empty() ? plan.accounts[0][0]
-                                       : replace                ? plan.passwordChanges[0][0]
-                                                                : std::string());
-    std::vector<common::Records::Edit> edits;
-    if (!plan.sites.empty())
-        edits.push_back({RecordKind::Sites, {}, std::move(plan.sites)});
-    store::Rule rule;
-    if (replace) {
-        auto changes = std::make_shared<const csv::PasswordChanges>(plan.passwordChanges);
-        rule = [changes](const store::Record& r) -> store::RuleAnswer {
-            const std::string* password = changes->newPassword(r);
-            if (!password)
-                return store::Keep{};
-            store::Record changed = r;
-            changed[2] = *password;
-            return store::Replace{std::move(changed)};
-        };
-    }
-    if (rule || !plan.accounts.empty())
-        edits.push_back({RecordKind::Accounts, rule, std::move(plan.accounts)});
-    return !edits.empty() && records.commit(edits);
+    return rules::commitImport(records, prompter, job, replace, firstSite) == rules::Outcome::Done;
 }
 
 bool exportCsv(common::Records& records, common::Prompter& prompter, QWidget* parent)
@@ -173,15 +123,8 @@ bool exportCsv(common::Records& records, common::Prompter& prompter, QWidget* pa
                                      "\n\nExport every account?")))
         return false;
     const QString path = chooseCsvFile(prompter, /*forExport=*/true, parent);
-    std::vector<store::Record> sites, accounts;
-    if (path.isEmpty() || !readAll(records, RecordKind::Sites, sites) ||
-        !readAll(records, RecordKind::Accounts, accounts))
-        return false;
-    const store::Status written = csv::writeCsvFile(path, csv::exportCsv(sites, accounts));
-    if (written.failed())
-        prompter.error(kExport + QStringLiteral("Cannot Write The File"),
-                       aboutFile(path, QString::fromStdString(written.error().message)));
-    return !written.failed();
+    return !path.isEmpty() &&
+           rules::exportAccounts(records, prompter, path) == rules::Outcome::Done;
 }
 
 } // namespace sb::dialogs::importing

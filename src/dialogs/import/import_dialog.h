@@ -11,9 +11,6 @@ namespace sb::common {
 class Prompter;
 class Records;
 } // namespace sb::common
-namespace sb::csv {
-struct ImportPreview;
-}
 
 namespace sb::dialogs::importing {
 
@@ -26,9 +23,10 @@ class frmImport_CSV final : public QDialog
     Q_OBJECT
 
 public:
+    // `figures` and `listing` as rules::ImportJob holds them;
     // `passwordsToReplace`: some accounts are there with another password.
-    frmImport_CSV(const QString& fileName, const csv::ImportPreview& preview,
-                  bool passwordsToReplace, QWidget* parent = nullptr);
+    frmImport_CSV(const QStringList& figures, const QStringList& listing, bool passwordsToReplace,
+                  QWidget* parent = nullptr);
 
     bool replacePasswords() const;
 

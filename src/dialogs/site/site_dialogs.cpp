@@ -1,11 +1,14 @@
 #include "dialogs/site/site_dialogs.h"
 
 #include "dialogs/dialog_kit.h"
-#include "dialogs/site/site_edits.h"
+#include "rules/site_edits.h"
 
 #include <QPushButton>
 
 namespace sb::dialogs::site {
+
+using rules::Outcome;
+using rules::SiteFields;
 
 namespace {
 
@@ -24,31 +27,6 @@ void chainTabOrder(std::initializer_list<QWidget*> order)
 {
     for (auto it = order.begin(); it + 1 != order.end(); ++it)
         QWidget::setTabOrder(*it, *(it + 1));
-}
-
-// Acts on how OK ended: the dialog closes (accepted when the site was
-// written), or stays open with the focus, and the whole text selected, on
-// the box at fault (the name box after a file error).
-void finishOk(QDialog& dialog, Outcome outcome, TextBox* nameBox, TextBox* urlBox)
-{
-    switch (outcome) {
-    case Outcome::Done:
-        dialog.accept();
-        return;
-    case Outcome::Stopped:
-        dialog.reject();
-        return;
-    case Outcome::NameBox:
-    case Outcome::Failed:
-    case Outcome::UrlBox: {
-        TextBox* box = outcome == Outcome::UrlBox ? urlBox : nameBox;
-        // The box may have the focus already (no message box took it away),
-        // and then gets no focus event to select its text.
-        box->setFocus(Qt::OtherFocusReason);
-        box->selectAll();
-        return;
-    }
-    }
 }
 
 } // namespace
@@ -82,18 +60,18 @@ void frmSite_Add::cmd_Add_Site_OK_or_Cancel_Click(int Index)
         return;
     }
     const SiteFields site{txt_Add_Site_Name->text(), txt_Add_Site_URL->text()};
-    const Outcome outcome = addSite(records_, prompter_, site);
+    const Outcome outcome = rules::addSite(records_, prompter_, site);
     // Exit was chosen while a box was open: the dialog has been closed.
     if (prompter_.exiting())
         return;
     if (outcome == Outcome::Done)
         addedName_ = site.name;
-    finishOk(*this, outcome, txt_Add_Site_Name, txt_Add_Site_URL);
+    finishOk(*this, outcome, {txt_Add_Site_Name, txt_Add_Site_URL});
 }
 
 void frmSite_Add::txt_Add_Site_Name_Change()
 {
-    txt_Add_Site_URL->setText(addressFor(txt_Add_Site_Name->text()));
+    txt_Add_Site_URL->setText(rules::addressFor(txt_Add_Site_Name->text()));
 }
 
 // --- Edit Site ----------------------------------------------------------------
@@ -127,7 +105,7 @@ frmSite_Edit::frmSite_Edit(common::Records& records, common::Prompter& prompter,
 bool frmSite_Edit::Form_Load()
 {
     SiteFields site;
-    if (!loadSite(records_, prompter_, siteName_, site))
+    if (rules::loadSite(records_, prompter_, siteName_, site) != Outcome::Done)
         return false;
     // In this order: the name box proposes an address, which the stored one
     // then replaces.
@@ -144,16 +122,17 @@ void frmSite_Edit::cmd_Edit_Site_OK_or_Cancel_Click(int Index)
         reject();
         return;
     }
-    const Outcome outcome = editSite(records_, prompter_, txt_Edit_Site_Old_Name->text(),
-                                     {txt_Edit_Site_Name->text(), txt_Edit_Site_URL->text()});
+    const Outcome outcome =
+        rules::editSite(records_, prompter_, txt_Edit_Site_Old_Name->text(),
+                        {txt_Edit_Site_Name->text(), txt_Edit_Site_URL->text()});
     if (prompter_.exiting())
         return;
-    finishOk(*this, outcome, txt_Edit_Site_Name, txt_Edit_Site_URL);
+    finishOk(*this, outcome, {txt_Edit_Site_Name, txt_Edit_Site_URL});
 }
 
 void frmSite_Edit::txt_Edit_Site_Name_Change()
 {
-    txt_Edit_Site_URL->setText(addressFor(txt_Edit_Site_Name->text()));
+    txt_Edit_Site_URL->setText(rules::addressFor(txt_Edit_Site_Name->text()));
 }
 
 } // namespace sb::dialogs::site

@@ -1,8 +1,8 @@
 // The Add Site and Edit Site dialogs. Each is made when it is shown and
 // destroyed when it closes, so nothing carries over from one opening to the
-// next; OK does its work through site_edits.h, and a refused OK keeps the
-// dialog open on the box at fault, as a file error does on the name box. Cancel, Esc and the close
-// box close it without reading or writing anything.
+// next; OK does its work through rules/site_edits.h, and a refused OK keeps
+// the dialog open on the box at fault, as a file error does on the name box.
+// Cancel, Esc and the close box close it without reading or writing anything.
 #pragma once
 
 #include <QDialog>

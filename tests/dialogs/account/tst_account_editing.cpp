@@ -1,13 +1,13 @@
 // Adding, editing and removing accounts from the main window, with the real
 // dialogs typed into offscreen. The rules have no test of their own: every
 // one of them is pinned here, on what the file holds afterwards.
-#include "dialogs/account/account_rules.h"
+#include "rules/account_rules.h"
 #include "support/dialog_driver.h"
 #include "support/window_fixture.h"
 
 #include <QtTest>
 
-using namespace sb::dialogs::account;
+using namespace sb::rules;
 using sb::test::rec;
 
 namespace {

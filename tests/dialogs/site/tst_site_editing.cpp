@@ -2,15 +2,15 @@
 // the Add Site and Edit Site dialogs and the Rem button driven through the
 // main window and the widgets as a person would (what the boxes show while
 // typing, how a dialog closes, which site is selected afterwards).
-#include "app/data_store.h"
-#include "dialogs/site/site_edits.h"
+#include "rules/data_store.h"
+#include "rules/site_edits.h"
 #include "support/dialog_driver.h"
 #include "support/window_fixture.h"
 
 #include <QStatusBar>
 #include <QtTest>
 
-using namespace sb::dialogs::site;
+using namespace sb::rules;
 using namespace sb::test;
 
 Q_DECLARE_METATYPE(Outcome)
@@ -191,7 +191,7 @@ private slots:
         }
         notifier.answers = answers;
         notifier.exitAt = exitAt;
-        sb::app::DataStore files(dir->path().toStdString(), notifier);
+        sb::rules::DataStore files(dir->path().toStdString(), notifier);
 
         const QString target = op.section(' ', 1);
         if (op == "add")
@@ -199,7 +199,8 @@ private slots:
         else if (op.startsWith("edit"))
             QCOMPARE(editSite(files, notifier, target, typed), outcome);
         else
-            QCOMPARE(removeSite(files, notifier, target), outcome == Outcome::Done);
+            QCOMPARE(removeSite(files, notifier, target) == Outcome::Done,
+                     outcome == Outcome::Done);
 
         QCOMPARE(notifier.titles, titles);
         if (!lastText.isNull())

@@ -12,7 +12,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace sb::dialogs::account {
+namespace sb::rules {
 
 // What the user types for an account; the site comes from the site list.
 struct Account
@@ -37,6 +37,8 @@ struct AccountRow
 
 // The account of row `row` of `usernames`, the site's account list.
 AccountRow accountRow(const QStringList& usernames, int row);
+// The other way round: the row of `account` in `usernames`, or -1.
+int rowOf(const QStringList& usernames, const AccountRow& account);
 
 // The accounts-file record of `account` at `site`, fields as typed.
 store::Record accountRecord(const QString& site, const Account& account);
@@ -56,8 +58,8 @@ private:
 
 // Rewrite rules. The record of the account `row` is replaced (or dropped)
 // where it stands; the others are kept, in their order.
-store::Rule replaceAccount(const QString& site, const AccountRow& row, const Account& changed);
-store::Rule removeAccount(const QString& site, const AccountRow& row);
+store::Rule replaceAccountRule(const QString& site, const AccountRow& row, const Account& changed);
+store::Rule removeAccountRule(const QString& site, const AccountRow& row);
 
 // The record format cannot hold a double quote (it ends the field): the
 // field of `account` that holds one (0 user name, 1 password, 2 extra info),
@@ -65,10 +67,6 @@ store::Rule removeAccount(const QString& site, const AccountRow& row);
 int fieldWithQuote(const Account& account);
 
 // --- What the user is told ---------------------------------------------------
-
-inline const QString kAddCaption = QStringLiteral("[Stashbook]  :Add Account:  Account Info:");
-inline const QString kEditCaption =
-    QStringLiteral("[Stashbook]  :Edit Account:  New Account Info:");
 
 inline const QString kDuplicateTitle =
     QStringLiteral("[Stashbook]  :ERROR:  Account Already Exists");
@@ -90,4 +88,4 @@ inline const QString kInvalidCharacterTitle =
 // `field` as fieldWithQuote() numbers it.
 QString invalidCharacterText(int field);
 
-} // namespace sb::dialogs::account
+} // namespace sb::rules

@@ -1,6 +1,32 @@
-#include "app/data_store.h"
+#include "rules/data_store.h"
 
-namespace sb::app {
+#include <QFileInfo>
+
+#include <system_error>
+
+namespace sb::rules {
+
+namespace fs = std::filesystem;
+
+QString DataStore::folderProblem(const QString& given)
+{
+    const fs::path dir = QFileInfo(given).filesystemAbsoluteFilePath();
+    std::error_code ec;
+    const fs::file_status status = fs::status(dir, ec);
+    if (ec)
+        return QString::fromStdString(ec.message());
+    if (!fs::is_directory(status))
+        return QString::fromStdString(std::make_error_code(std::errc::not_a_directory).message());
+    // Listing finds a record file saved in other letter case; looking a
+    // name up needs the right to enter the folder.
+    fs::directory_iterator listing(dir, ec);
+    if (ec)
+        return QString::fromStdString(ec.message());
+    (void)fs::status(dir / store::kSitesFileName, ec);
+    if (ec && ec != std::errc::no_such_file_or_directory)
+        return QString::fromStdString(ec.message());
+    return {};
+}
 
 DataStore::DataStore(const std::filesystem::path& dir, common::Prompter& prompter)
     : dir_(dir), sites_(store::RecordFile::sites(dir)), accounts_(store::RecordFile::accounts(dir)),
@@ -65,4 +91,4 @@ void DataStore::open()
                         QString::fromStdString(notice));
 }
 
-} // namespace sb::app
+} // namespace sb::rules

@@ -4,11 +4,11 @@
 #pragma once
 
 #include "common/ports.h"
-#include "dialogs/account/account_rules.h"
+#include "rules/account_rules.h"
 
 #include <optional>
 
-namespace sb::dialogs::account {
+namespace sb::rules {
 
 class SiteAccounts
 {
@@ -44,4 +44,4 @@ private:
     QString site_;
 };
 
-} // namespace sb::dialogs::account
+} // namespace sb::rules

@@ -1,15 +1,15 @@
-// The program's two record files, made once at start-up: the Qt side of the
-// record store. It owns the files' names and folder, the one generator of
-// temporary-file numbers (so the rewrites of one operation take successive
-// numbers), the conversion between record fields and text, and the File
-// Error box.
+// The program's two record files: the Qt side of the record store, made once
+// by each front end (the window at start-up, the command line per command).
+// It owns the files' names and folder, the one generator of temporary-file
+// numbers (so the rewrites of one operation take successive numbers), the
+// conversion between record fields and text, and the File Error box.
 #pragma once
 
 #include "common/ports.h"
 
 #include <filesystem>
 
-namespace sb::app {
+namespace sb::rules {
 
 class DataStore final : public common::Records
 {
@@ -23,7 +23,7 @@ public:
     bool commit(const std::vector<Edit>& edits, store::CommitResult* result = nullptr) override;
     bool check(const store::Status& status, bool later = false) override;
 
-    // Makes the data folder ready when the program starts: completes a change
+    // Makes the data folder ready when the window starts: completes a change
     // that a crash interrupted and deletes stale temporary files. A problem,
     // or a temporary file kept as the only copy of a missing record file, is
     // shown in a box.
@@ -31,6 +31,10 @@ public:
 
     // Title of the box that reports a failed operation on the file `name`.
     static QString fileErrorTitle(const QString& name);
+
+    // Why the folder `given` (relative to the working directory) cannot hold
+    // the record files, or an empty text.
+    static QString folderProblem(const QString& given);
 
 private:
     std::filesystem::path dir_;
@@ -40,4 +44,4 @@ private:
     common::Prompter& prompter_;
 };
 
-} // namespace sb::app
+} // namespace sb::rules

@@ -1,6 +1,6 @@
-#include "dialogs/account/site_accounts.h"
+#include "rules/site_accounts.h"
 
-namespace sb::dialogs::account {
+namespace sb::rules {
 
 using common::RecordKind;
 
@@ -43,14 +43,14 @@ bool SiteAccounts::add(const Account& account)
 
 bool SiteAccounts::replace(const AccountRow& row, const Account& changed)
 {
-    return records_.rewrite(RecordKind::Accounts, replaceAccount(site_, row, changed));
+    return records_.rewrite(RecordKind::Accounts, replaceAccountRule(site_, row, changed));
 }
 
 bool SiteAccounts::remove(const AccountRow& row)
 {
     if (!records_.exists(RecordKind::Accounts))
         return true;
-    return records_.rewrite(RecordKind::Accounts, removeAccount(site_, row));
+    return records_.rewrite(RecordKind::Accounts, removeAccountRule(site_, row));
 }
 
-} // namespace sb::dialogs::account
+} // namespace sb::rules

@@ -1,11 +1,11 @@
-#include "dialogs/site/site_edits.h"
+#include "rules/site_edits.h"
 
 #include "common/name_match.h"
 #include "common/shown_text.h"
 
 #include <optional>
 
-namespace sb::dialogs::site {
+namespace sb::rules {
 
 using common::NameMatcher;
 using common::Prompter;
@@ -69,11 +69,31 @@ bool refusesQuote(Prompter& prompter, const SiteFields& site, Outcome& refused)
     return true;
 }
 
+const QString kSiteNotFoundTitle = QStringLiteral("[Stashbook]  :ERROR:  Site Not Found");
+
 void reportSiteNotFound(Prompter& prompter, const QString& name)
 {
-    prompter.error(QStringLiteral("[Stashbook]  :ERROR:  Site Not Found"),
+    prompter.error(kSiteNotFoundTitle,
                    QStringLiteral("Cannot Edit '") + quotedName(name) +
                        QStringLiteral("'. Site Is No Longer In The Sites File."));
+}
+
+// The first record of the site `name`; `notFound` reports its absence.
+Outcome readSite(Records& records, Prompter& prompter, const QString& name, SiteFields& site,
+                 void (*notFound)(Prompter&, const QString&))
+{
+    const NameMatcher match(name);
+    bool found = false;
+    if (!records.read(RecordKind::Sites, [&](const store::Record& r) {
+            if (!found && match.matches(r[0])) {
+                found = true;
+                site = {common::fromUtf8(r[0]), common::fromUtf8(r[1])};
+            }
+        }))
+        return Outcome::Failed;
+    if (!found)
+        notFound(prompter, name);
+    return found ? Outcome::Done : Outcome::Stopped;
 }
 
 // A file error (reported) that left the files as they were.
@@ -96,20 +116,17 @@ QString addressFor(const QString& name)
     return QStringLiteral("www.") + name + QStringLiteral(".com");
 }
 
-bool loadSite(Records& records, Prompter& prompter, const QString& name, SiteFields& site)
+Outcome loadSite(Records& records, Prompter& prompter, const QString& name, SiteFields& site)
 {
-    const NameMatcher match(name);
-    bool found = false;
-    if (!records.read(RecordKind::Sites, [&](const store::Record& r) {
-            if (!found && match.matches(r[0])) {
-                found = true;
-                site = {common::fromUtf8(r[0]), common::fromUtf8(r[1])};
-            }
-        }))
-        return false;
-    if (!found)
-        reportSiteNotFound(prompter, name);
-    return found;
+    return readSite(records, prompter, name, site, reportSiteNotFound);
+}
+
+Outcome findSite(Records& records, Prompter& prompter, const QString& name, SiteFields& site)
+{
+    return readSite(records, prompter, name, site, [](Prompter& p, const QString& n) {
+        p.error(kSiteNotFoundTitle, QStringLiteral("Cannot Find The Site '") + quotedName(n) +
+                                        QStringLiteral("'. It Is Not In The Sites File."));
+    });
 }
 
 Outcome addSite(Records& records, Prompter& prompter, const SiteFields& site)
@@ -173,10 +190,10 @@ Outcome editSite(Records& records, Prompter& prompter, const QString& oldName,
     // Every question is answered before anything is written, so that both
     // files change together, in one commit, or not at all.
     const bool transfer = prompter.ask(
-        QStringLiteral("[Stashbook]  :Account Transfer:  Transfer?"),
-        QStringLiteral("Would You Like The Accounts That Use The Old Site Name (") +
-            quotedName(oldName) + QStringLiteral(")\r\nTo Be Transfered To The New Site Name (") +
-            quotedName(site.name) + QStringLiteral(") ?"));
+        kTransferTitle, QStringLiteral("Would You Like The Accounts That Use The Old Site Name (") +
+                            quotedName(oldName) +
+                            QStringLiteral(")\r\nTo Be Transfered To The New Site Name (") +
+                            quotedName(site.name) + QStringLiteral(") ?"));
     if (prompter.exiting())
         return Outcome::Stopped;
     if (const auto refusal = check())
@@ -188,19 +205,19 @@ Outcome editSite(Records& records, Prompter& prompter, const QString& oldName,
     return records.commit(edits) ? Outcome::Done : failed(prompter);
 }
 
-bool removeSite(Records& records, Prompter& prompter, const QString& name)
+Outcome removeSite(Records& records, Prompter& prompter, const QString& name)
 {
-    const bool sure = prompter.ask(QStringLiteral("[Stashbook]  :Remove Site:  Are You Sure?"),
+    const bool sure = prompter.ask(kRemoveSiteTitle,
                                    QStringLiteral("Are You Sure You Want To Remove The Site:  ") +
                                        quotedName(name));
     if (!sure || prompter.exiting())
-        return false;
+        return Outcome::Stopped;
     const bool accountsToo =
-        prompter.ask(QStringLiteral("[Stashbook]  :Remove Site:  Update Accounts ?"),
+        prompter.ask(kRemoveSiteAccountsTitle,
                      QStringLiteral("Do You Want All The Accounts That Used This Site (") +
                          quotedName(name) + QStringLiteral(") Removed?"));
     if (prompter.exiting())
-        return false;
+        return Outcome::Stopped;
 
     // Both answers are in: the site and, on the second Yes, its accounts go
     // in one commit. A failure (reported) leaves both files as they were.
@@ -210,7 +227,7 @@ bool removeSite(Records& records, Prompter& prompter, const QString& name)
         edits.push_back({RecordKind::Sites, drop, {}});
     if (accountsToo && records.exists(RecordKind::Accounts))
         edits.push_back({RecordKind::Accounts, drop, {}});
-    return records.commit(edits);
+    return records.commit(edits) ? Outcome::Done : failed(prompter);
 }
 
-} // namespace sb::dialogs::site
+} // namespace sb::rules

@@ -1,10 +1,10 @@
-#include "dialogs/account/account_rules.h"
+#include "rules/account_rules.h"
 
 #include "common/shown_text.h"
 
 #include <algorithm>
 
-namespace sb::dialogs::account {
+namespace sb::rules {
 
 using common::quotedName;
 
@@ -32,6 +32,16 @@ AccountRow accountRow(const QStringList& usernames, int row)
     return {name, int(above)};
 }
 
+int rowOf(const QStringList& usernames, const AccountRow& account)
+{
+    int rank = account.rank;
+    for (int row = 0; row < usernames.size(); ++row) {
+        if (common::sameName(usernames[row], account.username) && rank-- == 0)
+            return row;
+    }
+    return -1;
+}
+
 namespace {
 
 // A rule that answers `answer` for the record of the account `row` and
@@ -48,12 +58,12 @@ store::Rule changeAccount(const QString& site, const AccountRow& row, store::Rul
 
 } // namespace
 
-store::Rule replaceAccount(const QString& site, const AccountRow& row, const Account& changed)
+store::Rule replaceAccountRule(const QString& site, const AccountRow& row, const Account& changed)
 {
     return changeAccount(site, row, store::Replace{accountRecord(site, changed)});
 }
 
-store::Rule removeAccount(const QString& site, const AccountRow& row)
+store::Rule removeAccountRule(const QString& site, const AccountRow& row)
 {
     return changeAccount(site, row, store::Drop{});
 }
@@ -100,4 +110,4 @@ QString invalidCharacterText(int field)
            QLatin1Char('.');
 }
 
-} // namespace sb::dialogs::account
+} // namespace sb::rules

@@ -1,0 +1,111 @@
+// The command line's commands: each a small class that names its arguments
+// and options and runs on the data folder through the rules the window uses
+// (src/rules), so that both refuse the same input with the same words and
+// change the files the same way.
+//
+// Exit status: 0 done, 1 refused or not found (the message on standard
+// error, nothing written), 2 a usage error, 3 a file error (or no display
+// for copy).
+#pragma once
+
+#include "common/ports.h"
+#include "rules/outcome.h"
+
+#include <QCommandLineOption>
+#include <QStringList>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QCommandLineParser;
+class QJsonValue;
+
+namespace sb::cli {
+
+enum Status { kDone = 0, kRefused = 1, kUsage = 2, kFileError = 3 };
+
+// Prints every message on standard error, as "stashbook-cli: " and the
+// message, and answers the rules' questions from the command's options.
+class Prompter final : public common::Prompter
+{
+public:
+    // The answer to the question titled `title`: Yes, No, or none yet: the
+    // command then stops there, before anything is written, with a usage
+    // error naming `options`, the options that answer it.
+    void answer(const QString& title, std::optional<bool> yes, const QString& options = {});
+
+    void error(const QString& title, const QString& text) override;
+    void errorLater(const QString& title, const QString& text) override { error(title, text); }
+    bool ask(const QString& title, const QString& text) override;
+    int run(QDialog&) override { return 0; } // no dialog on a terminal
+    bool exiting() const override { return stopped_; }
+
+    // The status that ends a command with `outcome` (a stop for a question
+    // left unanswered is a usage error).
+    int statusOf(rules::Outcome outcome) const;
+    // Prints a usage error and returns its status.
+    static int usage(const QString& message);
+
+private:
+    struct Answer
+    {
+        std::optional<bool> yes;
+        QString options;
+    };
+    std::map<QString, Answer> answers_;
+    bool stopped_ = false;
+};
+
+// What a command runs with.
+struct Context
+{
+    QStringList args; // its positional arguments, in order
+    const QCommandLineParser& options;
+    common::Records& files; // changes made here are told on standard output
+    Prompter& prompter;
+    bool json = false; // --json
+};
+
+class Command
+{
+public:
+    virtual ~Command() = default;
+
+    QString name;
+    QString arguments;   // as the synopsis shows them: "SITE USER"
+    QString description; // one line
+    QList<QCommandLineOption> options;
+    int minArgs = 0;
+    int maxArgs = 0;
+    bool listing = false; // takes --json
+
+    virtual int run(Context& c) = 0;
+};
+
+// Every command, in the order the help lists them.
+std::vector<std::unique_ptr<Command>> listingCommands();
+std::vector<std::unique_ptr<Command>> editingCommands();
+std::vector<std::unique_ptr<Command>> movingCommands();
+
+// Output on standard output, as UTF-8.
+void print(const QString& text);
+void printJson(const QJsonValue& value);
+
+// A JSON array of objects with string values, written as it grows: on a
+// large listing several times faster than a QJsonArray.
+class JsonRows
+{
+public:
+    void add(std::initializer_list<std::pair<const char*, const QString*>> fields);
+    void print() const;
+
+private:
+    QString text_;
+};
+
+// Runs the command line `arguments` (the program's name first).
+int runCommandLine(const QStringList& arguments);
+
+} // namespace sb::cli

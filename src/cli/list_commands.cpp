@@ -1,0 +1,310 @@
+// The commands that read: sites, accounts, show, search and copy.
+#include "browse/site_list.h"
+#include "cli/command.h"
+#include "cli/terminal.h"
+#include "common/name_match.h"
+#include "common/shown_text.h"
+#include "csv/csv_file.h"
+#include "export/clipboard_text.h"
+#include "rules/account_edits.h"
+#include "rules/site_edits.h"
+
+#include <QCommandLineParser>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace sb::cli {
+
+using common::fromUtf8;
+using common::RecordKind;
+
+namespace {
+
+const QCommandLineOption kField(QStringLiteral("field"),
+                                QStringLiteral("Only this field: user, password or extra."),
+                                QStringLiteral("user|password|extra"));
+const QStringList kFields{QStringLiteral("user"), QStringLiteral("password"),
+                          QStringLiteral("extra")};
+
+// The account `user` of the site `name`, found as the window finds them:
+// the site's name as stored, the first account of the user name.
+int findAccount(Context& c, const QString& name, const QString& user, rules::SiteFields& site,
+                rules::Account& account)
+{
+    rules::Outcome found = rules::findSite(c.files, c.prompter, name, site);
+    if (found == rules::Outcome::Done)
+        found = rules::loadAccount(c.files, c.prompter, site.name, {user, 0}, account);
+    return c.prompter.statusOf(found);
+}
+
+// The field --field names (-1: all of them), or -2 for a wrong name.
+int fieldOption(const Context& c)
+{
+    if (!c.options.isSet(kField))
+        return -1;
+    const int field = int(kFields.indexOf(c.options.value(kField)));
+    if (field < 0)
+        Prompter::usage(QStringLiteral("--field takes user, password or extra, not \"%1\".")
+                            .arg(c.options.value(kField)));
+    return field < 0 ? -2 : field;
+}
+
+QString fieldOf(const rules::Account& a, int field)
+{
+    return field == 0 ? a.username : field == 1 ? a.password : a.extraInfo;
+}
+
+class Sites final : public Command
+{
+public:
+    Sites()
+    {
+        name = QStringLiteral("sites");
+        arguments = QStringLiteral("[PATTERN]");
+        description = QStringLiteral("Lists the sites in the window's order, or those whose "
+                                     "name holds PATTERN (ignoring case; * and ? are "
+                                     "wildcards).");
+        maxArgs = 1;
+        listing = true;
+    }
+
+    int run(Context& c) override
+    {
+        QStringList names, urls;
+        if (!c.files.read(RecordKind::Sites, [&](const store::Record& r) {
+                names << fromUtf8(r[0]);
+                urls << fromUtf8(r[1]);
+            }))
+            return kFileError;
+        // A pattern without wildcards is a plain text, as search takes it;
+        // no pattern: every site.
+        const QString pattern = c.args.value(0);
+        const bool wild = pattern.contains(QRegularExpression(QStringLiteral("[*?[]")));
+        const QRegularExpression match =
+            wild ? QRegularExpression::fromWildcard(pattern, Qt::CaseInsensitive)
+                 : QRegularExpression();
+        JsonRows json;
+        QString text;
+        for (const qsizetype i : browse::siteNameOrder(names)) {
+            if (wild ? !match.match(names[i]).hasMatch()
+                     : !pattern.isEmpty() && !names[i].contains(pattern, Qt::CaseInsensitive))
+                continue;
+            if (c.json)
+                json.add({{"name", &names[i]}, {"url", &urls[i]}});
+            else
+                text += names[i] + u'\n';
+        }
+        c.json ? json.print() : print(text);
+        return kDone;
+    }
+};
+
+class Accounts final : public Command
+{
+public:
+    Accounts()
+    {
+        name = QStringLiteral("accounts");
+        arguments = QStringLiteral("SITE");
+        description = QStringLiteral("Lists the user names of the site's accounts, in file "
+                                     "order (with --json their extra info too).");
+        minArgs = maxArgs = 1;
+        listing = true;
+    }
+
+    int run(Context& c) override
+    {
+        rules::SiteFields site;
+        if (const auto found = rules::findSite(c.files, c.prompter, c.args[0], site);
+            found != rules::Outcome::Done)
+            return c.prompter.statusOf(found);
+        const common::NameMatcher ofSite(site.name);
+        QJsonArray json;
+        QString text;
+        if (!c.files.read(RecordKind::Accounts, [&](const store::Record& r) {
+                if (!ofSite.matches(r[0]))
+                    return;
+                json.append(QJsonObject{{QStringLiteral("user"), fromUtf8(r[1])},
+                                        {QStringLiteral("extra"), fromUtf8(r[3])}});
+                text += fromUtf8(r[1]) + u'\n';
+            }))
+            return kFileError;
+        c.json ? printJson(QJsonObject{{QStringLiteral("site"), site.name},
+                                       {QStringLiteral("url"), site.url},
+                                       {QStringLiteral("accounts"), json}})
+               : print(text);
+        return kDone;
+    }
+};
+
+class Show final : public Command
+{
+public:
+    Show()
+    {
+        name = QStringLiteral("show");
+        arguments = QStringLiteral("SITE USER");
+        description = QStringLiteral("Shows an account as the window copies its row: user "
+                                     "name, password and extra info, one blank between.");
+        minArgs = maxArgs = 2;
+        listing = true;
+        options = {kField};
+    }
+
+    int run(Context& c) override
+    {
+        const int field = fieldOption(c);
+        if (field == -2)
+            return kUsage;
+        rules::SiteFields site;
+        rules::Account a;
+        if (const int status = findAccount(c, c.args[0], c.args[1], site, a))
+            return status;
+        if (c.json) {
+            QJsonObject json{{QStringLiteral("site"), site.name}};
+            for (int f = 0; f < 3; ++f) {
+                if (field < 0 || f == field)
+                    json.insert(kFields[f], fieldOf(a, f));
+            }
+            printJson(json);
+        } else {
+            print((field < 0 ? exporting::rowText(a.username, a.password, a.extraInfo)
+                             : fieldOf(a, field)) +
+                  u'\n');
+        }
+        return kDone;
+    }
+};
+
+class Search final : public Command
+{
+public:
+    Search()
+    {
+        name = QStringLiteral("search");
+        arguments = QStringLiteral("TEXT");
+        description = QStringLiteral("Lists the accounts whose site name or user name holds "
+                                     "TEXT, ignoring case, as SITE<tab>USER lines (a site "
+                                     "without accounts alone).");
+        minArgs = maxArgs = 1;
+        listing = true;
+    }
+
+    int run(Context& c) override
+    {
+        const QString wanted = c.args[0].toUpper();
+        const QByteArray wantedBytes = wanted.toUtf8();
+        const bool asciiWanted = QtPrivate::isAscii(QLatin1StringView(wantedBytes));
+        // Holds `wanted`, ignoring case. Most names are plain ASCII: those
+        // are compared as bytes, the others as text.
+        const auto holds = [&](const std::string& utf8) {
+            const bool ascii = std::all_of(utf8.begin(), utf8.end(),
+                                           [](char ch) { return (unsigned char)ch < 0x80; });
+            if (!ascii || !asciiWanted)
+                return fromUtf8(utf8).toUpper().contains(wanted);
+            return std::search(utf8.begin(), utf8.end(), wantedBytes.begin(), wantedBytes.end(),
+                               [](char a, char b) { return common::asciiUpper(a) == b; }) !=
+                   utf8.end();
+        };
+        // Each site once, under the name of its first record.
+        QStringList names;
+        std::vector<bool> siteMatches;
+        std::unordered_map<std::string, qsizetype> byKey; // upper-case name: index in names
+        if (!c.files.read(RecordKind::Sites, [&](const store::Record& r) {
+                if (byKey.try_emplace(csv::upperKey(r[0]), names.size()).second) {
+                    names << fromUtf8(r[0]);
+                    siteMatches.push_back(holds(r[0]));
+                }
+            }))
+            return kFileError;
+        // The accounts found, by site. A site's accounts mostly follow one
+        // another: the last site looked up is looked up once.
+        std::vector<std::vector<QString>> users(size_t(names.size()));
+        std::vector<bool> hasAccounts(size_t(names.size()));
+        std::string lastSite;
+        qsizetype last = -1;
+        if (!c.files.read(RecordKind::Accounts, [&](const store::Record& r) {
+                if (last < 0 || r[0] != lastSite) {
+                    const auto it = byKey.find(csv::upperKey(r[0]));
+                    last = it == byKey.end() ? -2 : it->second;
+                    lastSite = r[0];
+                }
+                if (last < 0)
+                    return;
+                hasAccounts[size_t(last)] = true;
+                if (siteMatches[size_t(last)] || holds(r[1]))
+                    users[size_t(last)].push_back(fromUtf8(r[1]));
+            }))
+            return kFileError;
+        JsonRows json;
+        QString text;
+        const auto found = [&](const QString& site, const QString* user) {
+            if (!c.json)
+                text += site + (user ? u'\t' + *user : QString()) + u'\n';
+            else if (user)
+                json.add({{"site", &site}, {"user", user}});
+            else
+                json.add({{"site", &site}});
+        };
+        for (const qsizetype i : browse::siteNameOrder(names)) {
+            if (siteMatches[size_t(i)] && !hasAccounts[size_t(i)])
+                found(names[i], nullptr);
+            for (const QString& user : users[size_t(i)])
+                found(names[i], &user);
+        }
+        c.json ? json.print() : print(text);
+        return kDone;
+    }
+};
+
+class Copy final : public Command
+{
+public:
+    Copy()
+    {
+        name = QStringLiteral("copy");
+        arguments = QStringLiteral("SITE USER");
+        description = QStringLiteral("Copies the account's password (or --field) to the "
+                                     "clipboard; a password is cleared after the window's "
+                                     "delay. Needs a display.");
+        minArgs = maxArgs = 2;
+        options = {kField};
+    }
+
+    int run(Context& c) override
+    {
+        int field = fieldOption(c);
+        if (field == -2)
+            return kUsage;
+        field = field < 0 ? 1 : field;
+        rules::SiteFields site;
+        rules::Account a;
+        if (const int status = findAccount(c, c.args[0], c.args[1], site, a))
+            return status;
+        if (const QString problem = holdOnClipboard(fieldOf(a, field), field == 1);
+            !problem.isEmpty()) {
+            c.prompter.error({}, problem);
+            return kFileError;
+        }
+        return kDone;
+    }
+};
+
+} // namespace
+
+std::vector<std::unique_ptr<Command>> listingCommands()
+{
+    std::vector<std::unique_ptr<Command>> out;
+    out.push_back(std::make_unique<Sites>());
+    out.push_back(std::make_unique<Accounts>());
+    out.push_back(std::make_unique<Show>());
+    out.push_back(std::make_unique<Search>());
+    out.push_back(std::make_unique<Copy>());
+    return out;
+}
+
+} // namespace sb::cli
