@@ -1,16 +1,12 @@
-// Copying to the clipboard: the texts without a window (the layouts built
-// from the account lists, the listing of every site's accounts read from
-// the file), and from the main window the commands of the two menus, the
-// double-clicks and the menus' enabled items, read back from the clipboard.
+// Copying to the clipboard: the listing of every site's accounts read from
+// the file without a window, and from the main window the commands of the
+// two menus, the double-clicks and the menus' enabled items, read back from
+// the clipboard.
 #include "browse/account_view.h"
-#include "browse/selection_list.h"
 #include "export/all_accounts.h"
 #include "export/clipboard_text.h"
-#include "support/window_fixture.h"
+#include "support/window_driver.h"
 
-#include <QClipboard>
-#include <QMenu>
-#include <QMimeData>
 #include <QRandomGenerator>
 #include <QtTest>
 
@@ -35,7 +31,12 @@ QString perSiteListing(const sb::store::RecordFile& accounts, const QStringList&
     return out;
 }
 
-const QString kSecretHint = QStringLiteral("x-kde-passwordManagerHint");
+// Bank has no accounts; Mail's first account is spelled like the placeholder
+// row; News has four, stored in several letter cases.
+const QString kFiles = "write S News,n|Mail,m|Bank,b; write A NEWS,ann,pw a,x.example/a|"
+                       "Mail,-- no --,-- Listed --,-- accounts --|news,bob,pw-b,x.example/b|"
+                       "Gone,gus,pw-g,|News,cy,\uFEFFpw-c,|News,dee,pw-d,x.example/d|"
+                       "Mail,real,pw-r,r.example; ";
 
 // Whether a list is idle, not halfway through a press, a drag or a
 // selection by the mouse.
@@ -49,32 +50,9 @@ struct ListState : QAbstractItemView
 
 } // namespace
 
-class TestExport : public QObject, sb::test::WindowFixture
+class TestExport : public QObject, sb::test::WindowDriver
 {
     Q_OBJECT
-
-    // Bank has no accounts; Mail's first account is spelled like the
-    // placeholder row; News has four, stored in several letter cases.
-    const QByteArray sites_ = rec({"News", "n"}) + rec({"Mail", "m"}) + rec({"Bank", "b"});
-    const QByteArray accounts_ =
-        rec({"NEWS", "ann", "pw a", "x.example/a"}) +
-        rec({"Mail", "-- no --", "-- Listed --", "-- accounts --"}) +
-        rec({"news", "bob", "pw-b", "x.example/b"}) + rec({"Gone", "gus", "pw-g", ""}) +
-        rec({"News", "cy", "\uFEFFpw-c", ""}) + rec({"News", "dee", "pw-d", "x.example/d"}) +
-        rec({"Mail", "real", "pw-r", "r.example"});
-
-    void start()
-    {
-        write("SB-Sites.DaT", sites_);
-        write("SB-Acnts.DaT", accounts_);
-        WindowFixture::start();
-    }
-    QAction* action(const QString& name) { return child<QAction>(name); }
-    sb::store::RecordFile accountsFile() const
-    {
-        return sb::store::RecordFile::accounts(dir->path().toStdString());
-    }
-    static QString clipboardText() { return QGuiApplication::clipboard()->text(); }
 
 private slots:
     void init()
@@ -102,34 +80,32 @@ private slots:
         const QStringList fields = QStringLiteral("\uFEFFa|a| |b c||x,y|\u00fc").split('|');
         QRandomGenerator random(12);
         auto pick = [&random](const QStringList& from) {
-            return from[random.bounded(static_cast<int>(from.size()))];
+            return from[random.bounded(static_cast<int>(from.size()))].toUtf8();
         };
+        const auto accounts = sb::store::RecordFile::accounts(dir->path().toStdString());
         for (int round = 0; round < 20; ++round) {
             QStringList sites;
             for (int i = random.bounded(8); i > 0; --i)
                 sites << pick(names);
             QByteArray file;
             for (int i = random.bounded(30); i > 0; --i) {
-                const QByteArray f[] = {pick(names).toUtf8(), pick(fields).toUtf8(),
-                                        pick(fields).toUtf8(), pick(fields).toUtf8()};
+                const QByteArray f[] = {pick(names), pick(fields), pick(fields), pick(fields)};
                 file +=
                     rec({f[0].constData(), f[1].constData(), f[2].constData(), f[3].constData()});
             }
             if (round > 0)
-                write("SB-Acnts.DaT", file);
-            for (const bool with : {false, true}) {
-                for (const bool show : {false, true}) {
-                    QString out;
-                    QVERIFY(!allAccountsText(accountsFile(), sites, with, show, out).failed());
-                    QCOMPARE(out, perSiteListing(accountsFile(), sites, with, show));
-                }
+                write("A", file);
+            for (const int with : {0, 1, 2, 3}) {
+                QString out;
+                QVERIFY(!allAccountsText(accounts, sites, with & 1, with & 2, out).failed());
+                QCOMPARE(out, perSiteListing(accounts, sites, with & 1, with & 2));
             }
         }
     }
 
     // With the third account of News selected; its password starts with a
-    // U+FEFF, which every copy keeps. Passwords, rows and account
-    // listings are marked secret for clipboard managers; nothing else is. A
+    // U+FEFF, which every copy keeps. Passwords, rows and account listings
+    // are marked secret for clipboard managers; nothing else is. A
     // double-click ("<list> <row>") selects its row in all three lists and
     // copies the field.
     void commands_data()
@@ -164,9 +140,10 @@ private slots:
             "Bank\r\n\r\nMail\r\n" + mailWithout + "\r\nNews\r\n" + newsWithout + "\r\n", true);
         row("all accounts by site, extra info", "mnu_Site_Copy_All_Show_With",
             "Bank\r\n\r\nMail\r\n" + mailWith + "\r\nNews\r\n" + newsWith + "\r\n", true);
-        row("double-click, fourth password", "lst_Password 3", "pw-d", true);
-        row("double-click, second user name", "lst_Username 1", "bob", false);
-        row("double-click, first extra info", "lst_Referral_URL 0", "x.example/a", false);
+        row("double-click, fourth password", "dclick lst_Password 3; sel = 3", "pw-d", true);
+        row("double-click, second user name", "dclick lst_Username 1; sel = 1", "bob", false);
+        row("double-click, first extra info", "dclick lst_Referral_URL 0; sel = 0", "x.example/a",
+            false);
     }
 
     void commands()
@@ -174,27 +151,15 @@ private slots:
         QFETCH(QString, item);
         QFETCH(QString, text);
         QFETCH(bool, secret);
-        start();
-        selectSite("News");
-        clickRow("lst_Password", 2);
-        if (QListWidget* l = window->findChild<QListWidget*>(item.section(' ', 0, 0))) {
-            // Through the window, so that the press before the double-click
-            // selects the row as a person's would.
-            const int row = item.section(' ', 1).toInt();
-            const QPoint at =
-                l->viewport()->mapTo(window.get(), l->visualItemRect(l->item(row)).center());
-            QTest::mouseDClick(window->windowHandle(), Qt::LeftButton, {}, at);
-            QCOMPARE(accountSelection(), QList<int>(3, row));
-        } else {
-            action(item)->trigger();
-        }
-        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-        QVERIFY(data->hasText());
-        QCOMPARE(data->text(), text);
-        QCOMPARE(data->hasFormat(kSecretHint), secret);
-        if (secret)
-            QCOMPARE(data->data(kSecretHint), "secret");
-        QVERIFY(notifier.titles.isEmpty());
+        run(kFiles + "site News; row lst_Password 2; " + (item.contains(' ') ? "" : "menu ") +
+            item + "; clip = " + text + "; secret = " + (secret ? "secret" : "") + "; boxes = ");
+    }
+
+    // A listing cut short by a damaged file is reported and never placed.
+    void damagedFileKeepsTheClipboard()
+    {
+        run(kFiles + "site News; append A \"News\",\"eve; menu mnu_Site_Copy_All_Show_With; "
+                     "boxes = [Stashbook]  :File Error:  SB-Acnts.DaT; clip = before");
     }
 
     // No menu on an account list without rows. The single-row items need a
@@ -241,14 +206,8 @@ private slots:
         QFETCH(int, selected);
         QFETCH(bool, menuKey);
         QFETCH(QStringList, enabled);
-        if (site.isNull())
-            WindowFixture::start();
-        else
-            start();
-        if (!site.isEmpty())
-            selectSite(site);
-        if (selected >= 0)
-            clickRow(listName, selected);
+        run((site.isNull() ? "" : kFiles) + (site.isEmpty() ? "nosite" : "site " + site) +
+            (selected < 0 ? "" : QString("; row %1 %2").arg(listName).arg(selected)));
         const int before = selectedRow(listName);
         sb::browse::SelectionList* l = list(listName);
         const int other = before == 0 ? 1 : 0; // a row not selected
@@ -256,31 +215,26 @@ private slots:
         const QPoint pointer =
             QPoint(5, 5) +
             (l->count() > 1 ? l->visualItemRect(l->item(other)).topLeft() : QPoint());
-        if (menuKey) {
-            // What the desktop makes of the menu key (the offscreen
-            // platform makes nothing of it).
-            QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(), QPoint());
+        // What the desktop makes of the menu key (the offscreen platform
+        // makes nothing of it).
+        QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(), QPoint());
+        if (menuKey)
             QApplication::sendEvent(l, &key);
-        } else {
+        else
             QTest::mousePress(l->viewport(), Qt::RightButton, {}, pointer);
-        }
-
         auto* menu = child<QMenu>(listName == "lst_Site" ? "mnu_Copy_Site" : "mnu_Account_Copy");
         QCOMPARE(QApplication::activePopupWidget() == menu, !enabled.isEmpty());
         if (enabled.isEmpty())
             return;
-        if (!menuKey)
-            QCOMPARE(menu->pos(), l->viewport()->mapToGlobal(pointer));
+        QVERIFY(menuKey || menu->pos() == l->viewport()->mapToGlobal(pointer));
         QStringList on;
         for (const QAction* a : menu->actions()) {
             if (a->isEnabled() && !a->isSeparator())
                 on << (a->menu() ? a->menu()->objectName() : a->objectName());
         }
         QCOMPARE(on, enabled.filter("mnu"));
-        if (enabled.contains("mnu_Copy_Username")) {
-            action("mnu_Copy_Username")->trigger();
-            QCOMPARE(clipboardText(), rows("lst_Username")[selected]);
-        }
+        if (enabled.contains("mnu_Copy_Username"))
+            run("menu mnu_Copy_Username; clip = " + rows("lst_Username")[selected]);
         menu->close();
         if (!menuKey)
             QTest::mouseRelease(l->viewport(), Qt::RightButton, {}, pointer);
@@ -288,31 +242,16 @@ private slots:
         QTest::mouseMove(l->viewport(), pointer);
         QCOMPARE(selectedRow(listName), before);
         if (listName != "lst_Site")
-            QCOMPARE(accountSelection(), QList<int>(3, before));
+            run("sel = " + QString::number(before));
         // The next left click selects its row as usual.
         if (l->count() > 1) {
             clickRow(listName, other);
             QCOMPARE(selectedRow(listName), other);
         }
         // An empty list gives empty texts, placed all the same.
-        if (l->count() == 0) {
-            for (const char* a : {"mnu_Site_Copy_All_Sites", "mnu_Site_Copy_All_Show_With"}) {
-                QGuiApplication::clipboard()->setText("before");
-                action(a)->trigger();
-                QVERIFY(QGuiApplication::clipboard()->mimeData()->hasText());
-                QCOMPARE(clipboardText(), QString());
-            }
-        }
-    }
-
-    // A listing cut short by a damaged file is reported and never placed.
-    void damagedFileKeepsTheClipboard()
-    {
-        start();
-        write("SB-Acnts.DaT", accounts_ + "\"News\",\"eve");
-        action("mnu_Site_Copy_All_Show_With")->trigger();
-        QCOMPARE(notifier.titles, QStringList{"[Stashbook]  :File Error:  SB-Acnts.DaT"});
-        QCOMPARE(clipboardText(), "before");
+        if (l->count() == 0)
+            run("menu mnu_Site_Copy_All_Sites; clip = ; secret = ; menu "
+                "mnu_Site_Copy_All_Show_With; clip = ; secret = secret");
     }
 };
 

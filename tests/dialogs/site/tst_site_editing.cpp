@@ -1,397 +1,189 @@
-// Adding, renaming and removing sites: the rules on real record files, and
-// the Add Site and Edit Site dialogs and the Rem button driven through the
-// main window and the widgets as a person would (what the boxes show while
-// typing, how a dialog closes, which site is selected afterwards).
-#include "app/data_store.h"
-#include "dialogs/site/site_edits.h"
-#include "support/dialog_driver.h"
-#include "support/window_fixture.h"
+// Adding, renaming and removing sites through the Add Site and Edit Site
+// dialogs and the Rem button, driven through the main window and the
+// widgets as a person would: what the boxes show while typing, what is
+// asked and told, how a dialog closes, what the files hold afterwards and
+// which site is selected.
+#include "support/window_driver.h"
 
 #include <QtTest>
 
-using namespace sb::dialogs::site;
-using namespace sb::test;
-
-Q_DECLARE_METATYPE(Outcome)
-Q_DECLARE_METATYPE(SiteFields)
-
 namespace {
 
-const QString kInvalid = QStringLiteral("[Stashbook]  :ERROR:  Invalid Character");
-const QString kTaken = QStringLiteral("[Stashbook]  :ERROR:  Site Name Already Exists");
-const QString kNotFound = QStringLiteral("[Stashbook]  :ERROR:  Site Not Found");
-const QString kTransfer = QStringLiteral("[Stashbook]  :Account Transfer:  Transfer?");
-const QString kRemove = QStringLiteral("[Stashbook]  :Remove Site:  Are You Sure?");
-const QString kRemoveAccounts = QStringLiteral("[Stashbook]  :Remove Site:  Update Accounts ?");
-const QString kSitesError = QStringLiteral("[Stashbook]  :File Error:  SB-Sites.DaT");
-const QString kAccountsError = QStringLiteral("[Stashbook]  :File Error:  SB-Acnts.DaT");
-
-// "News" stands twice, in two letter cases (a file edited by hand).
-const QByteArray kS =
-    rec({"News", "news.example"}) + rec({"Mail", "mail.example"}) + rec({"news", "n2.example"});
-const QByteArray kA = rec({"NEWS", "zed", "pw-z", ""}) + rec({"Mail", "bob", "pw-b", "x"}) +
-                      rec({"news", "alice", "pw-a", "y"});
-const QByteArray kMail = rec({"Mail", "mail.example"});
-const QByteArray kBob = rec({"Mail", "bob", "pw-b", "x"});
-const QByteArray kDamage = "\"Cut\""; // a record that ends after its first field
-
-const QStringList kFruit{"Apple", "Banana", "Cherry"};
-// In file order, unsorted.
-const QByteArray kSites = rec({"Cherry", "cherry.example"}) + rec({"Apple", "apple.example"}) +
-                          rec({"Banana", "banana.example"});
-
-// The boxes by creation order: new name, new address (and the old values).
-// After showing and after a refused OK, the box expected has the focus, its
-// whole text selected.
-void verifyOn(QDialog& d, int i)
-{
-    QVERIFY(d.isVisible());
-    QCOMPARE(focusedBox(d), box(d, i)->objectName());
-}
-void open(QDialog& d)
-{
-    showActive(d);
-    verifyOn(d, 0);
-}
-
-// "OK", "Enter", "Cancel", "Esc" or "close box".
-void close(QDialog& d, const QString& how)
-{
-    closeDialog(d, how,
-                d.inherits("sb::dialogs::site::frmSite_Add") ? "cmd_Add_Site_OK_or_Cancel"
-                                                             : "cmd_Edit_Site_OK_or_Cancel");
-}
+const QString kInvalid = "[Stashbook]  :ERROR:  Invalid Character";
+const QString kTaken = "[Stashbook]  :ERROR:  Site Name Already Exists";
+const QString kNotFound = "[Stashbook]  :ERROR:  Site Not Found";
+const QString kTransfer = "[Stashbook]  :Account Transfer:  Transfer?";
+const QString kRemove = "[Stashbook]  :Remove Site:  Are You Sure?|"
+                        "[Stashbook]  :Remove Site:  Update Accounts ?";
+const QString kError = "[Stashbook]  :File Error:  SB-";
+// "News" stands twice, in two letter cases (a file edited by hand); the
+// list shows Mail, News, news.
+const QString kNews = "write S News,news.example|Mail,mail.example|news,n2.example; "
+                      "write A NEWS,zed,pw-z,|Mail,bob,pw-b,x|news,alice,pw-a,y; ";
+const QString kNewsDamaged = "file S = News,news.example|Mail,mail.example|news,n2.example|\"Cut\"";
+// In file order, unsorted: the list shows Apple, Banana, Cherry.
+const QString kFruit = "write S Cherry,cherry.example|Apple,apple.example|Banana,banana.example; ";
 
 } // namespace
 
-class TestSiteEditing : public QObject, sb::test::WindowFixture
+class TestSiteEditing : public QObject, sb::test::WindowDriver
 {
     Q_OBJECT
-
-    void verifyFocusOnAddSite() { QCOMPARE(window->focusWidget(), child("cmd_Add_Site")); }
 
 private slots:
     void init() { fresh(); }
 
-    // The rules without the dialogs: what is written, what is asked and
-    // shown, and where it stops. A removal is Done when the view is to be
-    // reloaded. Null file bytes: no such file.
-    void edits_data()
+    // The script on the window, and the steps in the dialog it opens. A
+    // refusal keeps the dialog open on the box at fault, its text selected;
+    // the list is read afresh after every closing, a new site selected by
+    // its name, an edited one by its row, whichever site that now holds.
+    void scripts_data()
     {
-        for (const char* column : {"sites", "accounts", "sitesAfter", "accountsAfter"})
-            QTest::addColumn<QByteArray>(column);
-        QTest::addColumn<QString>("op"); // and the site edited or removed
-        QTest::addColumn<SiteFields>("typed");
-        QTest::addColumn<QList<bool>>("answers");
-        QTest::addColumn<int>("exitAt");
-        QTest::addColumn<Outcome>("outcome");
-        QTest::addColumn<QStringList>("titles");
-        QTest::addColumn<QString>("lastText"); // the text of the last box, when given
-
-        const QByteArray s2 = rec({"News", "n"}) + rec({"\u00c4rzte", "a"});
-        const QList<bool> none, yes{true}, no{false}, yesYes{true, true};
-        const QStringList asked{kRemove, kRemoveAccounts};
-        const QString unchecked;
-        using O = Outcome;
-
-        QTest::newRow("add: taken in another letter case, shown as typed")
-            << s2 << kA << s2 << kA << "add" << SiteFields{"NEWS", "x"} << none << -1 << O::NameBox
-            << QStringList{kTaken} << "Cannot Create 'NEWS'. Site Name Already Exists.";
-        QTest::newRow("add: blanks count")
-            << s2 << kA << s2 + rec({" News", ""}) << kA << "add" << SiteFields{" News", ""} << none
-            << -1 << O::Done << QStringList() << unchecked;
-        QTest::newRow("add: double quote in the name")
-            << s2 << kA << s2 << kA << "add" << SiteFields{"Ne\"ws", "u"} << none << -1
-            << O::NameBox << QStringList{kInvalid}
-            << "Site Names And Site URL Locations Cannot Contain A Double Quote (\").";
-
-        QTest::newRow("edit: another letter case; Yes moves every account of the site")
-            << kS << kA << rec({"NEWS", "u"}) + kMail + rec({"NEWS", "u"})
-            << rec({"NEWS", "zed", "pw-z", ""}) + kBob + rec({"NEWS", "alice", "pw-a", "y"})
-            << "edit News" << SiteFields{"NEWS", "u"} << yes << -1 << O::Done
-            << QStringList{kTransfer}
-            << "Would You Like The Accounts That Use The Old Site Name (News)\r\n"
-               "To Be Transfered To The New Site Name (NEWS) ?";
-        QTest::newRow("edit: No leaves the accounts under the old name")
-            << kS << kA << rec({"Paper", "p"}) + kMail + rec({"Paper", "p"}) << kA << "edit News"
-            << SiteFields{"Paper", "p"} << no << -1 << O::Done << QStringList{kTransfer}
-            << unchecked;
-        QTest::newRow("edit: only the address changed; still asked, the name as in the box")
-            << kS << kA << rec({"News", "new"}) + kMail + rec({"News", "new"})
-            << rec({"News", "zed", "pw-z", ""}) + kBob + rec({"News", "alice", "pw-a", "y"})
-            << "edit News" << SiteFields{"News", "new"} << yes << -1 << O::Done
-            << QStringList{kTransfer} << unchecked;
-        QTest::newRow("edit: another site's name, in any letter case")
-            << kS << kA << kS << kA << "edit News" << SiteFields{"mAIL", "u"} << yes << -1
-            << O::NameBox << QStringList{"[Stashbook]  :RENAME ERROR:  Site Already Exists"}
-            << "Cannot Rename To 'mAIL'. Site Already Exists.";
-        QTest::newRow("edit: double quote")
-            << kS << kA << kS << kA << "edit News" << SiteFields{"News", "a\"b"} << yes << -1
-            << O::UrlBox << QStringList{kInvalid} << unchecked;
-        QTest::newRow("edit: the site is gone since the dialog opened")
-            << kS << kA << kS << kA << "edit Bank" << SiteFields{"Bank", "u"} << yes << -1
-            << O::Stopped << QStringList{kNotFound}
-            << "Cannot Edit 'Bank'. Site Is No Longer In The Sites File.";
-        QTest::newRow("edit: the sites file is gone")
-            << QByteArray() << kA << QByteArray() << kA << "edit News" << SiteFields{"News", "u"}
-            << yes << -1 << O::Stopped << QStringList{kNotFound} << unchecked;
-        QTest::newRow("edit: damaged sites file: nothing asked or written, kept open")
-            << kS + kDamage << kA << kS + kDamage << kA << "edit News" << SiteFields{"Paper", "p"}
-            << yes << -1 << O::Failed << QStringList{kSitesError} << unchecked;
-        QTest::newRow("edit: damaged accounts file: neither file changed, kept open")
-            << kS << kA + kDamage << kS << kA + kDamage << "edit News" << SiteFields{"Paper", "p"}
-            << yes << -1 << O::Failed << QStringList{kTransfer, kAccountsError} << unchecked;
-        QTest::newRow("edit: exit at the transfer question: nothing written")
-            << kS << kA << kS << kA << "edit News"
-            << SiteFields{"Paper", "p"} << yes << 1 << O::Stopped << QStringList{kTransfer}
-            << unchecked;
-
-        QTest::newRow("remove: No")
-            << kS << kA << kS << kA << "remove news" << SiteFields() << no << -1 << O::Stopped
-            << QStringList{kRemove} << "Are You Sure You Want To Remove The Site:  news";
-        QTest::newRow("remove: Yes, No: every record of the site goes, its accounts stay")
-            << kS << kA << kMail << kA << "remove news" << SiteFields() << QList<bool>{true, false}
-            << -1 << O::Done << asked
-            << "Do You Want All The Accounts That Used This Site (news) Removed?";
-        QTest::newRow("remove: Yes, Yes: the others keep their order")
-            << kS + rec({"Bank", "b"}) << kA + rec({"Bank", "c", "d", ""})
-            << kMail + rec({"Bank", "b"}) << kBob + rec({"Bank", "c", "d", ""}) << "remove news"
-            << SiteFields() << yesYes << -1 << O::Done << asked << unchecked;
-        QTest::newRow("remove: the sites file is gone: not made again, still asked")
-            << QByteArray() << kA << QByteArray() << kBob << "remove news" << SiteFields() << yesYes
-            << -1 << O::Done << asked << unchecked;
-        QTest::newRow("remove: damaged sites file: both asked, nothing written")
-            << kS + kDamage << kA << kS + kDamage << kA << "remove news" << SiteFields() << yesYes
-            << -1 << O::Stopped << asked + QStringList{kSitesError} << unchecked;
-        QTest::newRow("remove: damaged accounts file: neither file changed")
-            << kS << kA + kDamage << kS << kA + kDamage << "remove news" << SiteFields() << yesYes
-            << -1 << O::Stopped << asked + QStringList{kAccountsError} << unchecked;
-        QTest::newRow("remove: exit at the second question: nothing written")
-            << kS << kA << kS << kA << "remove news" << SiteFields() << yesYes << 2 << O::Stopped
-            << asked << unchecked;
-    }
-
-    void edits()
-    {
-        QFETCH(QByteArray, sites);
-        QFETCH(QByteArray, accounts);
-        QFETCH(QByteArray, sitesAfter);
-        QFETCH(QByteArray, accountsAfter);
-        QFETCH(QString, op);
-        QFETCH(SiteFields, typed);
-        QFETCH(QList<bool>, answers);
-        QFETCH(int, exitAt);
-        QFETCH(Outcome, outcome);
-        QFETCH(QStringList, titles);
-        QFETCH(QString, lastText);
-
-        for (auto [name, bytes] : {std::pair{"SB-Sites.DaT", sites}, {"SB-Acnts.DaT", accounts}}) {
-            if (!bytes.isNull())
-                write(name, bytes);
-        }
-        notifier.answers = answers;
-        notifier.exitAt = exitAt;
-        sb::app::DataStore files(dir->path().toStdString(), notifier);
-
-        const QString target = op.section(' ', 1);
-        if (op == "add")
-            QCOMPARE(addSite(files, notifier, typed), outcome);
-        else if (op.startsWith("edit"))
-            QCOMPARE(editSite(files, notifier, target, typed), outcome);
-        else
-            QCOMPARE(removeSite(files, notifier, target), outcome == Outcome::Done);
-
-        QCOMPARE(notifier.titles, titles);
-        if (!lastText.isNull())
-            QCOMPARE(notifier.texts.last(), lastText);
-        QCOMPARE(readFile(dir->path(), "SB-Sites.DaT"), sitesAfter);
-        QCOMPARE(readFile(dir->path(), "SB-Acnts.DaT"), accountsAfter);
-        // No file is made but the sites file by an add; no temporary file is
-        // left behind, whatever happened.
-        QCOMPARE(QDir(dir->path()).entryList(QDir::Files).size(),
-                 int(!sitesAfter.isNull()) + int(!accounts.isNull()));
-    }
-
-    void addressFollowsTheName()
-    {
-        start();
-        clickAndDrive("cmd_Add_Site", [](QDialog& d) {
-            open(d);
-            QStringList seen;
-            for (const char* key : {"a", "b", "c"}) {
-                QTest::keyClicks(box(d, 0), key);
-                seen << box(d, 1)->text();
-            }
-            QCOMPARE(seen, (QStringList{"www.a.com", "www.ab.com", "www.abc.com"}));
-            // The address box selects its whole text on the focus: typing
-            // replaces it; the next change of the name replaces it in turn.
-            QTest::keyClick(box(d, 0), Qt::Key_Tab);
-            QTest::keyClicks(box(d, 1), "my.example");
-            QCOMPARE(box(d, 1)->text(), "my.example");
-            QTest::keyClick(box(d, 1), Qt::Key_Backtab);
-            QTest::keyClick(box(d, 0), Qt::Key_End);
-            QTest::keyClicks(box(d, 0), "d");
-            QCOMPARE(box(d, 1)->text(), "www.abcd.com");
-            box(d, 0)->clear();
-            QCOMPARE(box(d, 1)->text(), "www..com");
-            // A double quote is refused; the dialog stays on the address box.
-            QTest::keyClick(box(d, 0), Qt::Key_Tab);
-            QTest::keyClicks(box(d, 1), "a\"b");
-            close(d, "OK");
-            verifyOn(d, 1);
-            close(d, "Esc");
-        });
-        QCOMPARE(notifier.titles, QStringList{kInvalid});
-        QVERIFY(QDir(dir->path()).isEmpty());
-        verifyNoSiteShown();
-    }
-
-    // Names typed one after the other: all but the last are refused.
-    void add_data()
-    {
-        QTest::addColumn<QByteArray>("sites");
-        QTest::addColumn<QStringList>("typed");
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<QStringList>("listed");
-        auto row = [](const char* name, const QByteArray& sites, const QStringList& typed,
-                      const char* how, const QStringList& listed) {
-            QTest::newRow(name) << sites << typed << QString(how) << listed;
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("dialog");
+        const auto row = [](const char* name, const QString& script, const QString& dialog) {
+            QTest::newRow(name) << script << dialog;
         };
-        row("Enter makes the missing file", QByteArray(), {"Mail"}, "Enter", {"Mail"});
-        row("found by name where it sorts", kSites, {"blueberry"}, "OK",
-            {"Apple", "Banana", "blueberry", "Cherry"});
-        row("refused in another letter case, then corrected", kSites, {"APPLE", "Apricot"}, "OK",
-            {"Apple", "Apricot", "Banana", "Cherry"});
+        const QString add = "click cmd_Add_Site; ", edit = "site News; click cmd_Edit_Site; ",
+                      remove = "site news; click cmd_Rem_Site; boxes = " + kRemove;
+        row("add: the address follows the name; a double quote is refused",
+            add + "boxes = " + kInvalid + "; files = ; nosite",
+            "focus = 0; keys 0 a; text 1 = www.a.com; keys 0 b; text 1 = www.ab.com; keys 0 c; "
+            "text 1 = www.abc.com; key 0 Tab; keys 1 my.example; text 1 = my.example; key 1 "
+            "Shift+Tab; key 0 End; keys 0 d; text 1 = www.abcd.com; key 0 Ctrl+A; key 0 Del; text "
+            "1 = www..com; "
+            "key 0 Tab; keys 1 a\"b; close OK; focus = 1; close Esc");
+        row("add: Enter makes the missing file",
+            add + "file S = Mail,www.Mail.com; rows lst_Site = Mail; sel lst_Site = 0; focus = "
+                  "cmd_Add_Site",
+            "type 0 Mail; close Enter");
+        row("add: found by name where it sorts",
+            kFruit + add + "rows lst_Site = Apple|Banana|blueberry|Cherry; sel lst_Site = 2",
+            "type 0 blueberry; close OK");
+        row("add: taken in another letter case, refused as typed, then corrected",
+            kFruit + add + "boxes = " + kTaken +
+                "; said = Cannot Create 'APPLE'. Site Name "
+                "Already Exists.; rows lst_Site = Apple|Apricot|Banana|Cherry; sel lst_Site = 1",
+            "type 0 APPLE; close OK; focus = 0; type 0 Apricot; close OK");
+        row("add: blanks count",
+            kNews + add +
+                "file S = News,news.example|Mail,mail.example|news,n2.example| News,; "
+                "text cmd_Site_Name ~ [SITE:  News ]; focus = cmd_Add_Site",
+            "type 0  News; type 1 ; close OK");
+        row("add: a double quote in the name",
+            kNews + add + "boxes = " + kInvalid +
+                "; said = Site Names And Site URL Locations "
+                "Cannot Contain A Double Quote (\").; unchanged S",
+            "type 0 Ne\"ws; type 1 u; close OK; focus = 0; close Esc");
         for (const char* how : {"Cancel", "Esc", "close box", "Enter on Cancel"})
-            row(how, kSites, {"Date"}, how, kFruit);
-        row("failed write: the dialog stays open with the name", kSites, {"Date"}, "OK, no room",
-            kFruit);
+            QTest::addRow("add: %s", how)
+                << kFruit + add + "rows lst_Site = Apple|Banana|Cherry; nosite; unchanged S"
+                << QString("type 0 Date; close ") + how;
+        row("add: a failed write keeps the dialog open with the name",
+            kFruit + "noroom; " + add + "boxes = " + kError + "Sites.DaT; nosite; unchanged S",
+            "type 0 Date; close OK; focus = 0; text 0 = Date; close Esc");
+
+        // The stored values, the old ones for reference; the address
+        // proposed for the name is replaced by the stored one.
+        row("edit: a rename moves the site; the row is selected again",
+            kFruit + "answers y; row lst_Site 0; click cmd_Edit_Site; rows lst_Site = "
+                     "Banana|Cherry|Zebra; sel lst_Site = 0; focus = cmd_Add_Site",
+            "focus = 0; text 0 = Apple; text 1 = apple.example; text 2 = Apple; text 3 = "
+            "apple.example; enabled 2 = 0; enabled 3 = 0; keys 0 Zebra; text 1 = www.Zebra.com; "
+            "close OK");
+        row("edit: Cancel after typing",
+            kFruit + "row lst_Site 1; click cmd_Edit_Site; sel lst_Site = 1; unchanged S; focus "
+                     "= cmd_Add_Site",
+            "keys 0 Date; text 1 = www.Date.com; close Cancel");
+        row("edit: another letter case; Yes moves every account of the site",
+            kNews + "answers y; " + edit + "boxes = " + kTransfer +
+                "; said = Would You Like The Accounts That Use The Old Site Name (News)\r\nTo Be "
+                "Transfered To The New Site Name (NEWS) ?; file S = NEWS,u|Mail,mail.example|"
+                "NEWS,u; file A = NEWS,zed,pw-z,|Mail,bob,pw-b,x|NEWS,alice,pw-a,y",
+            "type 0 NEWS; type 1 u; close OK");
+        row("edit: No leaves the accounts under the old name",
+            kNews + "answers n; " + edit + "boxes = " + kTransfer +
+                "; file S = Paper,p|Mail,mail.example|Paper,p; unchanged A",
+            "type 0 Paper; type 1 p; close OK");
+        row("edit: only the address changed; still asked, the name as in the box",
+            kNews + "answers y; " + edit + "boxes = " + kTransfer +
+                "; file S = News,new|Mail,mail.example|News,new; file A = News,zed,pw-z,|"
+                "Mail,bob,pw-b,x|News,alice,pw-a,y",
+            "type 1 new; close OK");
+        row("edit: another site's name, in any letter case",
+            kNews + edit +
+                "boxes = [Stashbook]  :RENAME ERROR:  Site Already Exists; said = "
+                "Cannot Rename To 'mAIL'. Site Already Exists.; unchanged S; unchanged A",
+            "type 0 mAIL; type 1 u; close OK; focus = 0; close Esc");
+        row("edit: a double quote in the address",
+            kNews + edit + "boxes = " + kInvalid + "; unchanged S",
+            "type 1 a\"b; close OK; focus = 1; close Esc");
+        row("edit: the site gone at opening: no dialog",
+            kFruit +
+                "row lst_Site 1; write S Cherry,c|Apple,a; click cmd_Edit_Site; dialogs = 0; "
+                "boxes = " +
+                kNotFound + "; rows lst_Site = Apple|Cherry; sel lst_Site = 1",
+            "");
+        row("edit: the site gone at OK",
+            kFruit + "row lst_Site 1; click cmd_Edit_Site; boxes = " + kNotFound +
+                "; said = "
+                "Cannot Edit 'Banana'. Site Is No Longer In The Sites File.; rows lst_Site = "
+                "Apple|Cherry; sel lst_Site = 1; focus = cmd_Add_Site",
+            "keys 0 Date; write S Cherry,c|Apple,a; close OK; open = 0");
+        row("edit: the sites file gone at OK",
+            kNews + edit + "boxes = " + kNotFound + "; files = SB-Acnts.DaT",
+            "remove S; close OK; open = 0");
+        row("edit: a damaged sites file: nothing asked or written, kept open",
+            kNews + edit + "boxes ~ " + kError + "Sites.DaT; " + kNewsDamaged,
+            "append S \"Cut\"; type 0 Paper; close OK; focus = 0; boxes = " + kError +
+                "Sites.DaT; close Esc");
+        row("edit: a damaged accounts file: neither file changed, kept open",
+            kNews + "answers y; " + edit + "boxes ~ " + kTransfer + "|" + kError +
+                "Acnts.DaT; unchanged S; file A = NEWS,zed,pw-z,|Mail,bob,pw-b,x|news,alice,pw-a,"
+                "y|\"Cut\"",
+            "append A \"Cut\"; type 0 Paper; close OK; focus = 0; close Esc");
+        row("edit: exit at the transfer question: nothing written",
+            kNews + "answers y; exitat 1; " + edit + "boxes = " + kTransfer +
+                "; unchanged S; unchanged A",
+            "type 0 Paper; close OK; close Esc");
+
+        row("remove: No",
+            kNews + "answers n; site news; click cmd_Rem_Site; boxes = [Stashbook]  :Remove Site:"
+                    "  Are You Sure?; said = Are You Sure You Want To Remove The Site:  news; "
+                    "unchanged S; unchanged A; sel lst_Site = 2; rows lst_Username = zed|alice",
+            "");
+        row("remove: Yes, No: every record of the site goes, its accounts stay",
+            kNews + "answers yn; " + remove +
+                "; said ~ |Do You Want All The Accounts That Used "
+                "This Site (news) Removed?; file S = Mail,mail.example; unchanged A; nosite; "
+                "focus = cmd_Add_Site",
+            "");
+        row("remove: Yes, Yes: the others keep their order",
+            kNews + "append S Bank,b; append A Bank,c,d,; answers yy; " + remove +
+                "; file S = Mail,mail.example|Bank,b; file A = Mail,bob,pw-b,x|Bank,c,d,",
+            "");
+        row("remove: the sites file gone: not made again, still asked",
+            kNews + "answers yy; site news; remove S; click cmd_Rem_Site; boxes = " + kRemove +
+                "; files = SB-Acnts.DaT; file A = Mail,bob,pw-b,x",
+            "");
+        row("remove: a damaged sites file: both asked, nothing written",
+            kNews + "answers yy; site news; append S \"Cut\"; click cmd_Rem_Site; boxes = " +
+                kRemove + "|" + kError + "Sites.DaT; unchanged A; " + kNewsDamaged,
+            "");
+        row("remove: a damaged accounts file: neither file changed",
+            kNews + "answers yy; site news; append A \"Cut\"; click cmd_Rem_Site; boxes = " +
+                kRemove + "|" + kError + "Acnts.DaT; unchanged S",
+            "");
+        row("remove: exit at the second question: nothing written",
+            kNews + "answers yy; exitat 2; " + remove + "; unchanged S; unchanged A", "");
     }
 
-    void add()
+    void scripts()
     {
-        QFETCH(QByteArray, sites);
-        QFETCH(QStringList, typed);
-        QFETCH(QString, how);
-        QFETCH(QStringList, listed);
-        const int selected = listed.indexOf(typed.last()); // found by name
-        if (!sites.isNull())
-            write("SB-Sites.DaT", sites);
-        start();
-        // Every name of a temporary file taken once the program runs (at
-        // start-up it clears stale ones): the sites file cannot be changed.
-        const bool noRoom = how.endsWith("no room");
-        for (int n = 1; noRoom && n <= 10000; ++n)
-            write(QString("SB-t%1.txt").arg(n), {});
-        clickAndDrive("cmd_Add_Site", [&](QDialog& d) {
-            open(d);
-            for (const QString& name : typed) {
-                QTest::keyClicks(box(d, 0), name);
-                close(d, how.section(',', 0, 0));
-                if (name != typed.last() || noRoom)
-                    verifyOn(d, 0);
-            }
-            if (noRoom)
-                QCOMPARE(box(d, 0)->text(), typed.last());
-        });
-        QCOMPARE(notifier.titles.size(), typed.size() - 1 + noRoom);
-        QCOMPARE(rows("lst_Site"), listed);
-        QCOMPARE(selectedRow("lst_Site"), selected);
-        if (selected < 0) {
-            verifyNoSiteShown();
-            QCOMPARE(readFile(dir->path(), "SB-Sites.DaT"), sites);
-        } else {
-            verifyFocusOnAddSite();
-        }
-    }
-
-    // The row at the remembered position is selected again, whichever site
-    // it now holds.
-    void edit_data()
-    {
-        QTest::addColumn<int>("row");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<QString>("goneAt"); // when the site leaves the sites file
-        QTest::addColumn<QStringList>("listed");
-        auto row = [](const char* name, int row, const char* typed, const char* how,
-                      const char* goneAt, const QStringList& listed) {
-            QTest::newRow(name) << row << QString(typed) << QString(how) << QString(goneAt)
-                                << listed;
-        };
-        row("a rename moves the site", 0, "Zebra", "OK", "", {"Banana", "Cherry", "Zebra"});
-        row("Cancel after typing", 1, "Date", "Cancel", "", kFruit);
-        row("gone at opening: no dialog", 1, "", "", "opening", {"Apple", "Cherry"});
-        row("gone at OK", 1, "Date", "OK", "OK", {"Apple", "Cherry"});
-    }
-
-    void edit()
-    {
-        QFETCH(int, row);
-        QFETCH(QString, typed);
-        QFETCH(QString, how);
-        QFETCH(QString, goneAt);
-        QFETCH(QStringList, listed);
-        write("SB-Sites.DaT", kSites);
-        start();
-        list("lst_Site")->setCurrentRow(row);
-        const QByteArray without = rec({"Cherry", "c"}) + rec({"Apple", "a"});
-        if (goneAt == "opening")
-            write("SB-Sites.DaT", without);
-        bool opened = false;
-        notifier.answers = {true};
-        clickAndDrive("cmd_Edit_Site", [&](QDialog& d) {
-            opened = true;
-            open(d);
-            // The stored values: the address proposed for the name is replaced.
-            const QString site = kFruit[row];
-            QCOMPARE(box(d, 0)->text(), site);
-            QCOMPARE(box(d, 1)->text(), site.toLower() + ".example");
-            QCOMPARE(box(d, 2)->text(), site);
-            QCOMPARE(box(d, 3)->text(), box(d, 1)->text());
-            QVERIFY(!box(d, 2)->isEnabled() && !box(d, 3)->isEnabled());
-            QTest::keyClicks(box(d, 0), typed);
-            QCOMPARE(box(d, 1)->text(), "www." + typed + ".com");
-            if (goneAt == "OK")
-                write("SB-Sites.DaT", without);
-            close(d, how);
-        });
-        QCOMPARE(opened, goneAt != "opening");
-        QCOMPARE(notifier.titles.contains(kNotFound), !goneAt.isEmpty());
-        QCOMPARE(rows("lst_Site"), listed);
-        QCOMPARE(selectedRow("lst_Site"), row);
-        verifyFocusOnAddSite();
-        if (how == "Cancel")
-            QCOMPARE(readFile(dir->path(), "SB-Sites.DaT"), kSites);
-    }
-
-    void remove_data()
-    {
-        QTest::addColumn<QList<bool>>("answers");
-        QTest::addColumn<QStringList>("listed");
-        QTest::newRow("No") << QList<bool>{false} << kFruit;
-        QTest::newRow("Yes, Yes") << QList<bool>{true, true} << QStringList{"Apple", "Cherry"};
-    }
-
-    void remove()
-    {
-        QFETCH(QList<bool>, answers);
-        QFETCH(QStringList, listed);
-        write("SB-Sites.DaT", kSites);
-        write("SB-Acnts.DaT", rec({"banana", "u", "p", ""}) + rec({"Apple", "v", "q", ""}));
-        start();
-        list("lst_Site")->setCurrentRow(1);
-        notifier.answers = answers;
-        click("cmd_Rem_Site");
-        QCOMPARE(notifier.titles.size(), answers.size());
-        QCOMPARE(rows("lst_Site"), listed);
-        if (answers.first()) {
-            verifyNoSiteShown();
-            verifyFocusOnAddSite();
-        } else { // the site stays selected, its accounts shown
-            QCOMPARE(selectedRow("lst_Site"), 1);
-            QCOMPARE(rows("lst_Username"), QStringList{"u"});
-        }
+        QFETCH(QString, script);
+        QFETCH(QString, dialog);
+        dialogSteps = dialog;
+        run(script);
     }
 };
 
