@@ -94,7 +94,7 @@ private slots:
                     rec({f[0].constData(), f[1].constData(), f[2].constData(), f[3].constData()});
             }
             if (round > 0)
-                write("A", file);
+                sb::test::writeFile(dir->path(), "SB-Acnts.DaT", file);
             for (const int with : {0, 1, 2, 3}) {
                 QString out;
                 QVERIFY(!allAccountsText(accounts, sites, with & 1, with & 2, out).failed());

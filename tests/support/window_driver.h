@@ -6,17 +6,20 @@
 // The window starts at the first step that is not a file's.
 //   Files (S: the sites file, A: the accounts file, or a name):
 //     write F RECORDS, append F RECORDS, remove F; check "file F = RECORDS",
-//     "unchanged F", "files = NAME|NAME"
+//     "unchanged F" (as written before the start), "files = NAME|NAME"
 //   RECORDS: records separated by '|', fields by ','; a record that starts
 //     with a double quote is written as it stands, without a line end.
 //   Acting: site NAME (a click on its row), row LIST N, ctrl LIST N (with
 //     Ctrl), blank LIST (a click below the rows), dclick LIST N, key WIDGET
-//     KEYS, click BUTTON, enter BUTTON (Enter on it), menu ITEM, answers yn...
+//     KEYS, click BUTTON, enter BUTTON (Enter on it), menu ITEM, answers yn..,
+//     exitat N (the program exits once N boxes were shown), noroom (every
+//     name of a temporary file taken), nosite (checks the state after a
+//     reload: no site selected, nothing shown for one).
 //   Reading: rows LIST, sel LIST, sel (the account lists, one row or three),
-//     current (the same for their current rows), text WIDGET, title MENU,
-//     focus, on (the site and account buttons enabled), clip, secret,
-//     boxes (titles), said (texts), count, url, opened, dialogs; nosite checks
-//     the state after a reload: no site selected, nothing shown for one.
+//     current (the same for their current rows), account (their selected
+//     texts), text WIDGET, title MENU, enabled WIDGET, focus, on (the site
+//     and account buttons enabled), clip, secret, boxes (titles), said
+//     (texts), count, url, opened, dialogs, open (the dialog is shown).
 //   In a dialog (the steps `dialogSteps` run in every dialog that opens):
 //     type BOX TEXT (types over it; a line break is pasted), keys BOX TEXT,
 //     close OK|Cancel|Enter|Esc|close box|Enter on Cancel; BOX is the
@@ -60,21 +63,6 @@ inline void showActive(QWidget& w)
     QApplication::setActiveWindow(&w);
     if (!QTest::qWaitForWindowActive(&w))
         qWarning("window not active");
-}
-
-// Types over the box (tabbed into, so all its text is selected); an empty
-// text clears it; a text with a line break, which no key types, is pasted.
-inline void typeOver(QLineEdit* b, const QString& text)
-{
-    b->setFocus(Qt::TabFocusReason);
-    if (text.isEmpty())
-        QTest::keyClick(b, Qt::Key_Delete);
-    if (text.contains(u'\r') || text.contains(u'\n')) {
-        QGuiApplication::clipboard()->setText(text);
-        QTest::keyClick(b, Qt::Key_V, Qt::ControlModifier);
-    } else {
-        QTest::keyClicks(b, text);
-    }
 }
 
 struct WindowDriver
@@ -123,12 +111,6 @@ struct WindowDriver
         return f == "S" ? "SB-Sites.DaT" : f == "A" ? "SB-Acnts.DaT" : f;
     }
     QByteArray file(const QString& f) const { return readFile(dir->path(), fileName(f)); }
-    void write(const QString& f, const QByteArray& bytes)
-    {
-        writeFile(dir->path(), fileName(f), bytes);
-        if (!window)
-            before[f] = bytes;
-    }
 
     // A control of the dialog open (its boxes also by their place) or of the window.
     template <class T = QWidget> T* child(const QString& name) const
@@ -154,81 +136,81 @@ struct WindowDriver
         QTest::mouseClick(l->viewport(), Qt::LeftButton, mods,
                           l->visualItemRect(l->item(row)).center());
     }
-    // One number when the three account lists agree, else all three.
-    QString accountLists(int (*row)(const browse::SelectionList*)) const
+    // Of the three account lists: one value when they agree, else all three.
+    QString accountLists(const std::function<QString(browse::SelectionList*)>& of) const
     {
         QStringList out;
         for (const char* l : {"lst_Username", "lst_Password", "lst_Referral_URL"})
-            out << QString::number(row(list(l)));
+            out << of(list(l));
         return out.count(out[0]) == 3 ? out[0] : out.join(',');
     }
 
-    QString read(const QString& what) const
+    QString read(const QString& what)
     {
+        using D = WindowDriver;
+        using S = const QString&;
+        using L = browse::SelectionList*;
+        static const QHash<QString, std::function<QString(D&, S)>> reads = {
+            {"rows", [](D& d, S a) { return d.rows(a).join('|'); }},
+            {"sel", [](D& d, S a) { return QString::number(d.selectedRow(a)); }},
+            {"sel ",
+             [](D& d, S) {
+                 return d.accountLists([](L l) { return QString::number(l->selectedRow()); });
+             }},
+            {"current",
+             [](D& d, S) {
+                 return d.accountLists([](L l) { return QString::number(l->currentRow()); });
+             }},
+            {"account",
+             [](D& d, S) {
+                 QStringList out;
+                 for (const char* l : {"lst_Username", "lst_Password", "lst_Referral_URL"})
+                     out << d.list(l)->selectedText();
+                 return out.join(',');
+             }},
+            {"text", [](D& d, S a) { return d.child(a)->property("text").toString(); }},
+            {"title", [](D& d, S a) { return d.child<QMenu>(a)->title(); }},
+            {"enabled", [](D& d, S a) { return QString::number(d.child(a)->isEnabled()); }},
+            {"clip", [](D&, S) { return QGuiApplication::clipboard()->text(); }},
+            {"secret",
+             [](D&, S) {
+                 return QString(
+                     QGuiApplication::clipboard()->mimeData()->data("x-kde-passwordManagerHint"));
+             }},
+            {"boxes", [](D& d, S) { return d.notifier.titles.join('|'); }},
+            {"said", [](D& d, S) { return d.notifier.texts.join('|'); }},
+            {"file", [](D& d, S a) { return QString::fromUtf8(d.file(a)); }},
+            {"files", [](D& d, S) { return QDir(d.dir->path()).entryList(QDir::Files).join('|'); }},
+            {"count", [](D& d, S) { return QString::number(d.window->accountCount()); }},
+            {"url", [](D& d, S) { return d.window->siteUrl(); }},
+            {"opened", [](D& d, S) { return QUrl::toStringList(d.opened).join('|'); }},
+            {"dialogs", [](D& d, S) { return QString::number(d.dialogs); }},
+            {"open", [](D& d, S) { return QString::number(d.dialog->isVisible()); }},
+            {"focus",
+             [](D& d, S) -> QString {
+                 QWidget* w =
+                     (d.dialog ? static_cast<QWidget*>(d.dialog) : d.window.get())->focusWidget();
+                 auto* b = qobject_cast<QLineEdit*>(w);
+                 if (!d.dialog)
+                     return w ? w->objectName() : QString();
+                 return b && b->selectedText() == b->text()
+                            ? QString::number(d.dialog->findChildren<QLineEdit*>().indexOf(b))
+                            : "?";
+             }},
+            {"on",
+             [](D& d, S) {
+                 QStringList on;
+                 for (const char* b : {"Go", "Go_Referral_URL", "Edit_Site", "Rem_Site",
+                                       "Add_Account", "Edit_Account", "Remove_Account"})
+                     on << (d.child(QString("cmd_") + b)->isEnabled() ? b : "");
+                 return on.join(' ').simplified();
+             }},
+        };
         const QString verb = what.section(' ', 0, 0), arg = what.section(' ', 1);
-        if (verb == "rows")
-            return rows(arg).join('|');
-        if (verb == "sel" && arg.isEmpty())
-            return accountLists([](const browse::SelectionList* l) { return l->selectedRow(); });
-        if (verb == "sel")
-            return QString::number(selectedRow(arg));
-        if (verb == "account") {
-            QStringList out;
-            for (const char* l : {"lst_Username", "lst_Password", "lst_Referral_URL"})
-                out << list(l)->selectedText();
-            return out.join(',');
-        }
-        if (verb == "current")
-            return accountLists([](const browse::SelectionList* l) { return l->currentRow(); });
-        if (verb == "text")
-            return child(arg)->property("text").toString();
-        if (verb == "title")
-            return child<QMenu>(arg)->title();
-        if (verb == "focus" && dialog) {
-            auto* b = qobject_cast<QLineEdit*>(dialog->focusWidget());
-            const int i = dialog->findChildren<QLineEdit*>().indexOf(b);
-            return b && b->selectedText() == b->text() ? QString::number(i) : "?";
-        }
-        if (verb == "focus")
-            return window->focusWidget() ? window->focusWidget()->objectName() : QString();
-        if (verb == "on") {
-            QStringList on;
-            for (const char* b : {"Go", "Go_Referral_URL", "Edit_Site", "Rem_Site", "Add_Account",
-                                  "Edit_Account", "Remove_Account"}) {
-                if (child(QString("cmd_") + b)->isEnabled())
-                    on << b;
-            }
-            return on.join(' ');
-        }
-        if (verb == "clip")
-            return QGuiApplication::clipboard()->text();
-        if (verb == "secret")
-            return QGuiApplication::clipboard()->mimeData()->data("x-kde-passwordManagerHint");
-        if (verb == "boxes")
-            return notifier.titles.join('|');
-        if (verb == "said")
-            return notifier.texts.join('|');
-        if (verb == "file")
-            return QString::fromUtf8(file(arg));
-        if (verb == "files")
-            return QDir(dir->path()).entryList(QDir::Files).join('|');
-        if (verb == "count")
-            return QString::number(window->accountCount());
-        if (verb == "url")
-            return window->siteUrl();
-        if (verb == "opened") {
-            QStringList out;
-            for (const QUrl& u : opened)
-                out << u.toString();
-            return out.join('|');
-        }
-        if (verb == "dialogs")
-            return QString::number(dialogs);
-        if (verb == "enabled")
-            return QString::number(child(arg)->isEnabled());
-        if (verb == "open")
-            return QString::number(dialog->isVisible());
-        qFatal("no such check: %s", qPrintable(what));
+        const auto r = reads.find(verb == "sel" && arg.isEmpty() ? "sel " : verb);
+        if (r == reads.end())
+            qFatal("no such check: %s", qPrintable(what));
+        return (*r)(*this, arg);
     }
 
     void act(const QString& step)
@@ -236,7 +218,10 @@ struct WindowDriver
         const QString verb = step.section(' ', 0, 0), arg = step.section(' ', 1, 1),
                       rest = step.section(' ', 2);
         if (verb == "write" || verb == "append") {
-            write(arg, (verb == "append" ? file(arg) : QByteArray()) + records(rest));
+            const QByteArray bytes = (verb == "append" ? file(arg) : QByteArray()) + records(rest);
+            writeFile(dir->path(), fileName(arg), bytes);
+            if (!window)
+                before[arg] = bytes;
             return;
         }
         if (verb == "remove") {
@@ -260,12 +245,11 @@ struct WindowDriver
             QTest::mouseDClick(window->windowHandle(), Qt::LeftButton, {},
                                l->viewport()->mapTo(window.get(), r.center()));
         } else if (verb == "key") {
-            QWidget* w = child(arg);
             if (!dialog && !window->isActiveWindow())
                 showActive(*window);
-            w->setFocus(Qt::TabFocusReason);
+            child(arg)->setFocus(Qt::TabFocusReason);
             const QKeyCombination k = QKeySequence(rest)[0];
-            QTest::keyClick(w, k.key(), k.keyboardModifiers());
+            QTest::keyClick(child(arg), k.key(), k.keyboardModifiers());
         } else if (verb == "click") {
             QTest::mouseClick(child(arg), Qt::LeftButton);
         } else if (verb == "enter") {
@@ -275,15 +259,24 @@ struct WindowDriver
             window->findChild<QAction*>(arg)->trigger();
         } else if (verb == "exitat") {
             notifier.exitAt = arg.toInt();
-        } else if (verb == "noroom") { // every name of a temporary file taken
+        } else if (verb == "noroom") {
             for (int n = 1; n <= 10000; ++n)
                 writeFile(dir->path(), QString("SB-t%1.txt").arg(n), {});
         } else if (verb == "answers") {
             notifier.answers.clear();
             for (const QChar c : arg)
                 notifier.answers << (c == u'y');
-        } else if (verb == "type") {
-            typeOver(child<QLineEdit>(arg), step.section(' ', 2));
+        } else if (verb == "type") { // tabbed into, so that all its text is selected
+            auto* b = child<QLineEdit>(arg);
+            b->setFocus(Qt::TabFocusReason);
+            if (rest.isEmpty())
+                QTest::keyClick(b, Qt::Key_Delete);
+            if (rest.contains(u'\r') || rest.contains(u'\n')) {
+                QGuiApplication::clipboard()->setText(rest);
+                QTest::keyClick(b, Qt::Key_V, Qt::ControlModifier);
+            } else {
+                QTest::keyClicks(b, rest);
+            }
         } else if (verb == "keys") {
             QTest::keyClicks(child(arg), rest);
         } else if (verb == "close") {
