@@ -18,16 +18,10 @@
 # (Xvfb picks a free display), bus, runtime folder and Wayland socket.
 set -u
 usage="usage: desktop.sh xembed|sni|x11|wayland path/to/stashbook [path/to/fake_input]"
-desktop=${1:?$usage}
-program=$(realpath -m "${2:?$usage}")
-fake_input=${3:-}
-pid="" mode=x11 win="" sessions=0 xdisplay=""
+desktop=${1:?$usage} program=$(realpath -m "${2:?$usage}") fake_input=${3:-}
+pid="" mode=x11 win="" sessions=0 xdisplay="" step="" within="" timeout=5
 
-skip() {
-    echo "SKIP: $*"
-    exit 77
-}
-step=""
+skip() { echo "SKIP: $*" && exit 77; }
 fail() {
     echo "FAIL: $step: $*"
     if [ "$desktop" = wayland ]; then
@@ -36,29 +30,21 @@ fail() {
         xprop -id "$win" WM_NAME _NET_WM_STATE WM_STATE WM_HINTS 2>&1 | sed 's/^/  /'
     fi
     for log in "$work"/*.log "$work"/*/*.log; do
-        [ -s "$log" ] && { echo "--- ${log#"$work"/}"; tail -n 20 "$log"; }
+        [ -s "$log" ] && echo "--- ${log#"$work"/}" && tail -n 20 "$log"
     done
     exit 1
 }
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
-last_ok=$(now_ms)
-ok() { # says how long the step took
-    local t
-    t=$(now_ms)
-    echo "ok - $step ($((t - last_ok)) ms)"
-    last_ok=$t
-}
 needs() { # packages, tools...
-    local packages=$1 tool
     for tool in "${@:2}"; do
-        command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (packages: $packages)"; exit 1; }
+        command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (packages: $1)" && exit 1; }
     done
 }
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+last_ok=$(now_ms)
 # Polls `$@` every 50 ms for up to $timeout seconds (fractions allowed).
-timeout=5
 until_true() {
     local end=$(($(now_ms) + $(awk "BEGIN { print int($timeout * 1000) }")))
-    while ! "$@"; do
+    until "$@"; do
         (($(now_ms) >= end)) && return 1
         sleep 0.05
     done
@@ -70,7 +56,6 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/stashbook-e2e.XXXXXX")
 mkdir -p "$work/data" "$work/other"
 pids=()
 cleanup() {
-    local i
     for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
         kill -CONT "${pids[i]}" 2>/dev/null
         kill "${pids[i]}" 2>/dev/null && wait "${pids[i]}" 2>/dev/null
@@ -78,65 +63,58 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+background() { "$@" & pids+=("$!"); } # its pid in $!
 
 # --- An X server of its own, openbox, a tray, a session bus -------------------
 start_desktop() {
     command -v Xvfb >/dev/null || skip "Xvfb is not installed, so no X server can be started (package xvfb)"
     # With an X server at hand, the rest of the desktop must be there too.
     needs "openbox xdotool x11-utils" openbox xdotool xprop xwininfo
-    [ -x "$program" ] || { echo "FAIL: no program at $program"; exit 1; }
+    [ -x "$program" ] || { echo "FAIL: no program at $program" && exit 1; }
     # -displayfd has the server pick a free display number and report it.
-    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+    background Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1
     local xvfb=$!
-    pids+=("$xvfb")
-    display_known() { grep -q '[0-9]' "$work/display" || gone "$xvfb"; }
-    timeout=10 until_true display_known
-    grep -q '[0-9]' "$work/display" ||
+    known() { grep -q '[0-9]' "$work/display" || gone "$xvfb"; }
+    timeout=10 until_true known && grep -q '[0-9]' "$work/display" ||
         skip "Xvfb did not start ($(tail -n 1 "$work/xvfb.log")), so no X server is available here"
     export DISPLAY=:$(tr -dc '0-9' <"$work/display")
     # The number is told once the server listens; make sure it answers before
     # anything else connects (a loaded machine can be slow to get there).
-    server_answers() { xprop -root >/dev/null 2>&1 || gone "$xvfb"; }
-    timeout=10 until_true server_answers
-    xprop -root >/dev/null 2>&1 || skip "Xvfb on $DISPLAY does not answer ($(tail -n 1 "$work/xvfb.log"))"
+    answers() { xprop -root >/dev/null 2>&1 || gone "$xvfb"; }
+    timeout=10 until_true answers && xprop -root >/dev/null 2>&1 ||
+        skip "Xvfb on $DISPLAY does not answer ($(tail -n 1 "$work/xvfb.log"))"
     # Keep the desktop's session out: no D-Bus of the user's, no settings.
     export DBUS_SESSION_BUS_ADDRESS=unix:path=$work/no-bus
     export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime
-    mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
-    chmod 700 "$XDG_RUNTIME_DIR"
+    mkdir -p "$HOME" "$XDG_CONFIG_HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
     unset WAYLAND_DISPLAY SESSION_MANAGER XDG_CURRENT_DESKTOP
     step="window manager"
     wm_up() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; }
     # On a loaded machine openbox has been seen to fail its first connection.
-    local try wm
-    for try in 1 2 3; do
-        openbox >>"$work/openbox.log" 2>&1 &
-        wm=$!
-        pids+=("$wm")
+    for _ in 1 2 3; do
+        background openbox >>"$work/openbox.log" 2>&1
+        local wm=$!
         wm_up_or_gone() { wm_up || gone "$wm"; }
-        timeout=10 until_true wm_up_or_gone
-        wm_up && break
+        timeout=10 until_true wm_up_or_gone && wm_up && return
         sleep 0.5
     done
-    wm_up || fail "openbox did not come up"
+    fail "openbox did not come up"
 }
 # tint2 as an XEmbed tray along the bottom of the screen.
 start_tint2() {
     printf 'panel_items = S\npanel_size = 100%% 32\npanel_position = bottom center horizontal\n%s\n' \
         'systray_icon_size = 24' >"$work/tint2rc"
     : >"$work/tint2.log"
-    tint2 -c "$work/tint2rc" >"$work/tint2.log" 2>&1 &
+    background tint2 -c "$work/tint2rc" >"$work/tint2.log" 2>&1
     tint2=$!
-    pids+=("$tint2")
     timeout=10 until_true grep -q 'systray started' "$work/tint2.log" || fail "tint2 did not start its tray"
 }
 start_bus() { # folder [services folder]: a private session bus in the folder
     printf '<busconfig><type>session</type><listen>unix:path=%s/bus</listen>%s
 <policy context="default"><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/><allow own="*"/></policy>
 </busconfig>\n' "$1" "${2:+<servicedir>$2</servicedir>}" >"$1/bus.conf"
-    dbus-daemon --config-file="$1/bus.conf" --nofork --nopidfile >"$1/dbus.log" 2>&1 &
+    background dbus-daemon --config-file="$1/bus.conf" --nofork --nopidfile >"$1/dbus.log" 2>&1
     session_pids=("$!")
-    pids+=("$!")
     export DBUS_SESSION_BUS_ADDRESS=unix:path=$1/bus
     timeout=5 until_true dbus GetId >/dev/null || fail "the session bus did not start"
 }
@@ -153,11 +131,7 @@ launch() { # log [arguments]: the program on the folder "data", in the session's
         --data-dir data "${@:2}") >>"$work/$1.log" 2>&1 &
     pids+=("$!")
 }
-start() { # [native|xwayland|x11]
-    mode=${1:-x11}
-    launch program
-    pid=$!
-}
+start() { mode=${1:-x11} && launch program && pid=$!; } # [native|xwayland|x11]
 quit() { kill "$pid" && wait "$pid" 2>/dev/null; }
 mapped() { xwininfo -id "$win" | grep -q 'Map State: IsViewable'; }
 unmapped() { xwininfo -id "$win" | grep -q 'Map State: IsUnMapped'; }
@@ -193,14 +167,14 @@ expect() { timeout=${within:-5} until_true window_is "$1" || fail "the window is
 # Each step is done, then the window must get where it says within 5 s (or
 # $within seconds when the step sets it).
 run_steps() {
-    local line expected
+    local line expected t
     while IFS= read -r line; do
-        step=${line%% | *} expected=${line##* | }
-        line=${line#"$step | "}
-        eval "${line%" | $expected"}" </dev/null
+        step=${line%% | *} expected=${line##* | } line=${line#* | }
+        eval "${line% | *}" </dev/null
         expect "$expected"
-        within=""
-        ok
+        t=$(now_ms) within=""
+        echo "ok - $step ($((t - last_ok)) ms)"
+        last_ok=$t
     done
     echo "PASS: every step on $desktop"
 }
@@ -215,15 +189,10 @@ beside() {
     timeout=10 until_true eval '(($(boxes) >= 1))' || fail "no Control-T box"
     sleep 0.5
     (($(boxes) == 1)) && alive "$pid" || fail "$(boxes) Control-T boxes; the first program $(alive "$pid" && echo runs || echo ended)"
-    kill "$b"
-    timeout=5 until_true gone "$b" || fail "the start beside did not end"
+    kill "$b" && timeout=5 until_true gone "$b" || fail "the start beside did not end"
 }
 # The tray menu's exit, "   E&xit", picked by its mnemonic in the open menu.
-exit_by_menu() {
-    click_icon 3
-    timeout=3 until_true menu_open || fail "the tray menu did not open"
-    xdotool key x
-}
+exit_by_menu() { click_icon 3 && timeout=3 until_true menu_open && xdotool key x || fail "the tray menu did not open"; }
 
 # --- The XEmbed tray ----------------------------------------------------------------
 if [ "$desktop" = xembed ]; then
@@ -231,9 +200,8 @@ if [ "$desktop" = xembed ]; then
     needs "tint2 imagemagick" tint2 import identify
     # The icon is the program's small window named just "Stashbook", docked into tint2.
     find_icon() {
-        local w
-        for w in $(xdotool search --all --onlyvisible --pid "$pid" --classname stashbook 2>/dev/null); do
-            xprop -id "$w" _NET_WM_NAME | grep -q '= "Stashbook"$' && { icon=$w; return; }
+        for icon in $(xdotool search --all --onlyvisible --pid "$pid" --classname stashbook 2>/dev/null); do
+            xprop -id "$icon" _NET_WM_NAME | grep -q '= "Stashbook"$' && return
         done
         return 1
     }
@@ -257,29 +225,25 @@ if [ "$desktop" = xembed ]; then
         while ((SECONDS < end)); do
             unmapped || { xdotool keyup ctrl+t; fail "auto-repeat of a held Ctrl+T toggled the window again"; }
         done
-        xdotool keyup ctrl+t
-        sleep 0.3
+        xdotool keyup ctrl+t && sleep 0.3
     }
     with_locks() { xdotool key "$@" && toggle_twice && expect unlisted && xdotool key "$@"; }
     forward_by_menu() { # from behind another program's window
-        (exec xmessage -geometry +0+0 "another program" >/dev/null 2>&1) &
-        local other_pid=$! other=""
-        pids+=("$other_pid")
+        background xmessage -geometry +0+0 "another program" >/dev/null 2>&1
+        local xmessage=$! other=""
         timeout=5 until_true eval 'other=$(xdotool search --name "^xmessage$" 2>/dev/null | head -n 1) && [ -n "$other" ]' ||
             fail "no other program's window to compete with"
         xdotool windowactivate --sync "$other" 2>/dev/null
         [ "$(xdotool getactivewindow)" = "$other" ] || fail "could not activate another window"
-        click_icon 3
-        timeout=3 until_true menu_open || fail "the tray menu did not open"
+        click_icon 3 && timeout=3 until_true menu_open || fail "the tray menu did not open"
         timeout=3 until_true eval '[ "$(xdotool getactivewindow)" = "$win" ]' || fail "the window did not come forward"
         xdotool key Escape
         timeout=3 until_true eval '! menu_open' || fail "the tray menu did not close"
-        kill "$other_pid"
+        kill "$xmessage"
     }
     run_steps <<'EOF'
 without a tray the window stays in the task list | start; expect shown; sleep 0.3; within=0 | listed
-without a tray Ctrl+T minimises it into the task list | hot_key | minimised
-Ctrl+T restores it | hot_key | listed
+without a tray Ctrl+T minimises it into the task list and restores it | hot_key; expect minimised; hot_key | listed
 minimising leaves it minimised in the task list | minimise; expect minimised; sleep 0.3; within=0 | minimised
 Ctrl+T restores the minimised window | hot_key | listed
 without a tray closing ends the program | close_window | gone
@@ -294,11 +258,9 @@ Ctrl+T with Caps_Lock on | with_locks Caps_Lock | unlisted
 Ctrl+T with Num_Lock and Caps_Lock on | with_locks Num_Lock Caps_Lock | unlisted
 holding Ctrl+T toggles once | hold_ctrl_t | hidden
 Ctrl+T shows it after the hold | hot_key | unlisted
-a tray double-click hides | click_icon --repeat 2 --delay 80 1 | hidden
-a tray double-click shows | click_icon --repeat 2 --delay 80 1 | unlisted
+a tray double-click hides and shows | click_icon --repeat 2 --delay 80 1; expect hidden; click_icon --repeat 2 --delay 80 1 | unlisted
 a single click on a tray that reports double-clicks does nothing | click_icon 1; sleep 1 | unlisted
-minimising hides to the tray | minimise | hidden
-Ctrl+T shows it after minimising | hot_key | unlisted
+minimising hides to the tray, Ctrl+T shows it | minimise; expect hidden; hot_key | unlisted
 closing hides to the tray | close_window | hidden
 Ctrl+T shows it after closing | hot_key | unlisted
 a start for another folder finds Ctrl+T in use; the key stays ours | beside; toggle_twice | unlisted
@@ -323,16 +285,14 @@ if [ "$desktop" = sni ]; then
     printf 'panels=panel1\n[panel1]\nplugins=statusnotifier\nposition=Bottom\n[statusnotifier]\ntype=statusnotifier\n' \
         >"$XDG_CONFIG_HOME/lxqt/panel.conf"
     start_host() {
-        lxqt-panel >>"$work/panel.log" 2>&1 &
+        background lxqt-panel >>"$work/panel.log" 2>&1
         host=$!
-        pids+=("$host")
         timeout=10 until_true has_owner org.kde.StatusNotifierWatcher || fail "lxqt-panel did not start its StatusNotifierWatcher"
     }
     stop_host() { kill "$host" && wait "$host" 2>/dev/null; }
     items() { bus org.kde.StatusNotifierWatcher /StatusNotifierWatcher org.freedesktop.DBus.Properties.Get \
         org.kde.StatusNotifierWatcher RegisteredStatusNotifierItems | grep -o "'[^']*'" | tr -d "'"; }
     find_item() { # the program's item: sets item_service and item_path
-        local entry
         for entry in $(items); do
             item_service=${entry%%/*} item_path=/StatusNotifierItem
             [[ $entry == */* ]] && item_path=/${entry#*/}
@@ -359,14 +319,9 @@ if [ "$desktop" = sni ]; then
     menu_open() { (($(xdotool search --all --onlyvisible --pid "$host" 2>/dev/null | wc -l) > 1)); }
     hung_host_toggles() { # at once, three times
         kill -STOP "$host"
-        local started
         for _ in 1 2 3; do
-            started=$(now_ms)
-            hot_key
-            timeout=1 until_true unmapped || fail "Ctrl+T did not hide the window within a second"
-            echo "  hidden in $(($(now_ms) - started)) ms"
-            hot_key
-            timeout=1 until_true mapped || fail "Ctrl+T did not show the window within a second"
+            hot_key && timeout=1 until_true unmapped || fail "Ctrl+T did not hide the window within a second"
+            hot_key && timeout=1 until_true mapped || fail "Ctrl+T did not show the window within a second"
         done
         kill -CONT "$host"
     }
@@ -384,8 +339,7 @@ Ctrl+T hides it to the host come back | hot_key | hidden
 the host going away while the window is hidden shows it | stop_host; within=2 | listed
 with the host hung, Ctrl+T still hides and shows at once | start_host; expect unlisted; hung_host_toggles | unlisted
 an XEmbed tray in the host's place cannot take the icon: the window stays in reach | stop_host; expect listed; start_tint2; sleep 0.5; within=0 | listed
-minimising then leaves it in the task list | minimise | minimised
-Ctrl+T restores it | hot_key | listed
+minimising then leaves it in the task list, Ctrl+T restores it | minimise; expect minimised; hot_key | listed
 a host in the tray's place takes the icon | kill "$tint2"; start_host | unlisted
 the tray menu's exit ends the program and takes the item away | exit_by_menu; expect gone; timeout=2 until_true item_gone || fail "the item stayed registered" | gone
 EOF
@@ -401,22 +355,15 @@ hand_over() {
 }
 # --toggle hands over where a program runs; else it is one.
 toggle() {
-    if alive "$pid"; then
-        hand_over --toggle
-    else
-        launch toggle --toggle
-        pid=$!
-        sleep 0.5
-        alive "$pid" || fail "--toggle with no program running did not start one"
-    fi
+    alive "$pid" && hand_over --toggle && return
+    launch toggle --toggle && pid=$! && sleep 0.5
+    alive "$pid" || fail "--toggle with no program running did not start one"
 }
 # Two starts for a folder at the same moment leave one program.
 race() {
     quit
-    launch a
-    local a=$!
-    launch b
-    local b=$!
+    launch a && local a=$!
+    launch b && local b=$!
     timeout=10 until_true eval 'gone $a || gone $b' || fail "both starts are still running"
     if gone "$a"; then wait "$a" && pid=$b; else wait "$b" && pid=$a; fi || fail "the start that handed over failed"
 }
@@ -458,20 +405,16 @@ start_kwin() { # [preset key | no portal]
     start_bus "$s" "$s/services"
     # KWin starts this once Xwayland is up, and tells it the display.
     printf '#!/bin/sh\necho "$DISPLAY" >"%s/display"\n' "$s" >"$s/up.sh" && chmod +x "$s/up.sh"
-    "$work/kwin_wayland" --virtual --width 1280 --height 1024 --no-lockscreen --xwayland \
-        --socket "$WAYLAND_DISPLAY" "$s/up.sh" >"$kwin_log" 2>&1 &
+    background "$work/kwin_wayland" --virtual --width 1280 --height 1024 --no-lockscreen --xwayland \
+        --socket "$WAYLAND_DISPLAY" "$s/up.sh" >"$kwin_log" 2>&1
     kwin=$!
     session_pids+=("$kwin")
-    pids+=("$kwin")
     session_up() { [ -s "$s/display" ] && has_owner org.kde.kglobalaccel || gone "$kwin"; }
     timeout=20 until_true session_up
     alive "$kwin" && [ -s "$s/display" ] || skip "kwin_wayland did not start: $(tail -n 1 "$kwin_log")"
     xdisplay=$(cat "$s/display")
 }
-stop_session() {
-    kill "$pid" "${session_pids[@]}" 2>/dev/null
-    wait "$kwin" 2>/dev/null
-}
+stop_session() { kill "$pid" "${session_pids[@]}" 2>/dev/null; wait "$kwin" 2>/dev/null; }
 # The windows in KWin's list, one a line: "minimised? active? caption".
 kwin_windows() {
     local n=$(date +%s%N) # unique: this runs in a subshell
@@ -480,7 +423,7 @@ kwin_windows() {
     bus org.kde.KWin /Scripting org.kde.kwin.Scripting.loadScript "$work/list$n.js" "list$n" >/dev/null
     bus org.kde.KWin /Scripting org.kde.kwin.Scripting.start >/dev/null
     bus org.kde.KWin /Scripting org.kde.kwin.Scripting.unloadScript "list$n" >/dev/null
-    grep -a "js: W$n " "$kwin_log" | cut -d' ' -f3-
+    grep -a "js: W$n " "${kwin_log:-/dev/null}" | cut -d' ' -f3-
 }
 key() { "$fake_input" "$@" || fail "no key could be pressed"; }
 # Keys go to the box once it has the keyboard, a moment after it is active.
@@ -488,10 +431,8 @@ answer() { key "$1" && sleep 0.3 && ! window_is box; }
 # The portal, its KDE half included, ends as in a crash; the bus starts it
 # anew when it is next called.
 stop_portal() {
-    local name owner
     for name in org.freedesktop.portal.Desktop org.freedesktop.impl.portal.desktop.kde; do
-        owner=$(owner_pid "$name")
-        [ -n "$owner" ] && kill "$owner"
+        owner=$(owner_pid "$name") && [ -n "$owner" ] && kill "$owner"
     done
     timeout=5 until_true eval '! has_owner org.freedesktop.portal.Desktop' || fail "the portal did not end"
 }
@@ -503,7 +444,7 @@ if [ "$desktop" = wayland ]; then
     command -v kwin_wayland >/dev/null || skip "kwin_wayland is not installed (package kwin-wayland)"
     [ -x "$fake_input" ] || skip "the fake-input client was not built (packages libwayland-dev plasma-wayland-protocols)"
     needs "dbus-daemon libglib2.0-bin xdg-desktop-portal-kde x11-utils" dbus-daemon gdbus xmessage
-    [ -x /usr/libexec/xdg-desktop-portal ] || { echo "FAIL: no desktop portal (package xdg-desktop-portal)"; exit 1; }
+    [ -x /usr/libexec/xdg-desktop-portal ] || { echo "FAIL: no desktop portal (package xdg-desktop-portal)" && exit 1; }
     # The packaged binary carries a file capability that containers refuse.
     cp "$(command -v kwin_wayland)" "$work/kwin_wayland"
     start_kwin
