@@ -419,32 +419,38 @@ private slots:
     // (Ctrl+T while a box is open hides nothing: the box would be left alone.)
     void exitFromTrayMenu_data()
     {
-        QTest::addColumn<bool>("holdsPassword");
-        QTest::addColumn<QString>("laterByOthers"); // null: nobody touched it
+        QTest::addColumn<QString>("placed"); // a password or a text, then what others put there
         QTest::addColumn<QString>("atExit");
         QTest::addColumn<QString>("openBox"); // the box open when exit is chosen
-        QTest::newRow("password left there") << true << QString() << "" << QString();
-        QTest::newRow("no password") << false << QString() << "bob s3cret" << QString();
-        QTest::newRow("replaced since") << true << "other"
-                                        << "other" << QString();
-        QTest::newRow("during the start-up box") << true << QString() << ""
+        QTest::newRow("password left there") << "password"
+                                             << ""
+                                             << "";
+        QTest::newRow("no password") << "text"
+                                     << "bob s3cret"
+                                     << "";
+        QTest::newRow("replaced since") << "password other"
+                                        << "other"
+                                        << "";
+        QTest::newRow("during the start-up box") << ""
+                                                 << ""
                                                  << "[Stashbook]  :Hot Key:  Control-T Is In Use";
-        QTest::newRow("during a File Error box") << true << QString() << ""
+        QTest::newRow("during a File Error box") << "password"
+                                                 << ""
                                                  << "[Stashbook]  :File Error:  SB-Sites.DaT";
         QTest::newRow("during a question naming a site")
-            << true << QString() << ""
+            << "password"
+            << ""
             << "[Stashbook]  :Remove Site:  Are You Sure?";
     }
 
     void exitFromTrayMenu()
     {
-        QFETCH(bool, holdsPassword);
-        QFETCH(QString, laterByOthers);
+        QFETCH(QString, placed);
         QFETCH(QString, openBox);
-        // Exit is chosen as soon as the box runs its loop.
         QString seen, shown; // the open box's title, and its text as shown
         bool keptByCtrlT = false;
         auto leftOpen = std::make_shared<bool>(false);
+        // Exit is chosen as soon as the box runs its loop.
         auto exitFromBox = [&] {
             QTimer::singleShot(0, this, [&] {
                 if (QWidget* box = QApplication::activeModalWidget()) {
@@ -466,29 +472,28 @@ private slots:
         // A name that would be markup to a box that took it for rich text.
         const QString site = "<b>x</b>  y<br>z";
         run("write S " + site + ",x.example");
-        if (openBox.contains("Hot Key")) {
-            hotKey_->outcome = Outcome::InUse;
+        hotKey_->outcome = openBox.contains("Hot Key") ? Outcome::InUse : Outcome::Registered;
+        if (openBox.contains("Hot Key"))
             exitFromBox();
-        }
-        start(hotKey_.get(), tray_.get(), /*realBoxes=*/!openBox.isNull());
-        if (!openBox.contains("Hot Key"))
-            window->clipboardGuard().place("bob s3cret", holdsPassword);
-        if (!laterByOthers.isNull())
-            QGuiApplication::clipboard()->setText(laterByOthers);
-        if (openBox.isNull()) {
+        start(hotKey_.get(), tray_.get(), /*realBoxes=*/!openBox.isEmpty());
+        if (!placed.isEmpty())
+            window->clipboardGuard().place("bob s3cret", placed.startsWith("password"));
+        if (placed.contains(' '))
+            QGuiApplication::clipboard()->setText(placed.section(' ', 1));
+        run(openBox.contains("Remove") ? "site " + site
+            : openBox.contains("File") ? "write S \"cut\""
+                                       : "");
+        if (openBox.isEmpty())
             action("mnu_File_Exit")->trigger();
-        } else if (openBox.contains("Remove")) {
-            run("site " + site);
+        else if (!openBox.contains("Hot Key"))
             exitFromBox();
+        if (openBox.contains("Remove"))
             window->cmd_Rem_Site_Click();
-        } else if (openBox.contains("File")) {
-            run("write S \"cut\"");
-            exitFromBox();
+        if (openBox.contains("File"))
             window->cmd_Reload_Click();
-        }
-        QCOMPARE(seen, openBox.isNull() ? QString() : openBox);
+        QCOMPARE(seen, openBox);
         QCOMPARE(shown.contains(site), openBox.contains("Remove")); // shown as typed
-        QCOMPARE(keptByCtrlT, !openBox.isNull());
+        QCOMPARE(keptByCtrlT, !openBox.isEmpty());
         QVERIFY(!*leftOpen);
         QTEST(QGuiApplication::clipboard()->text(), "atExit");
         verifyAt("exited");

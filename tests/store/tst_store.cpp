@@ -33,14 +33,6 @@ const QStringList kSteps = {"TempWrite", "TempSync", "TempClose",  "JournalWrite
                             "Exchange",  "Rename",   "RemoveTemp", "RemoveJournal", "DirSync"};
 const QByteArray kTwoRecords = "\"a\",\"1\"\r\n\"b\",\"2\"\r\n";
 
-// Renames the site "a" to "A", and "A" to "a", in either file.
-RuleAnswer renameA(const Record& r)
-{
-    Record renamed = r;
-    renamed.front().assign(1, r[0] == "a" ? 'A' : 'a');
-    return r[0] == "a" || r[0] == "A" ? RuleAnswer(Replace{renamed}) : Keep{};
-}
-
 // Drops "a", replaces "b" and keeps every other record.
 RuleAnswer dropAReplaceB(const Record& r)
 {
@@ -82,42 +74,38 @@ private slots:
         QTest::addColumn<QByteArray>("bytes"); // null: no file
         QTest::addColumn<int>("fields");
         QTest::addColumn<Records>("expected");
-        QTest::addColumn<QByteArray>("kept");
-        QTest::addColumn<QString>("damage"); // the message; null: none
+        QTest::addColumn<QString>("damage");  // the message; null: none
+        QTest::addColumn<QByteArray>("kept"); // null: the whole file
         auto row = [](const char* name, const QByteArray& bytes, int fields,
-                      const Records& expected, const QByteArray& kept, const QString& damage = {}) {
-            QTest::newRow(name) << bytes << fields << expected << kept << damage;
+                      const Records& expected, const QString& damage = {},
+                      const QByteArray& kept = {}) {
+            QTest::newRow(name) << bytes << fields << expected << damage << kept;
         };
         const QByteArray ab = "\"a\",\"b\"", bom = "\xEF\xBB\xBF";
-        row("no file", QByteArray(), 2, {}, "");
+        row("no file", QByteArray(), 2, {}, {}, "");
         row("line ends between fields, commas between records, no final line end",
-            "\"a\"\r\n\"b\",\"c\"\r\n\"d\"", 2, {{"a", "b"}, {"c", "d"}},
+            "\"a\"\r\n\"b\",\"c\"\r\n\"d\"", 2, {{"a", "b"}, {"c", "d"}}, {},
             "\"a\"\r\n\"b\",\"c\"\r\n\"d\"\r\n");
         row("lone LF, lone CR", "\"a\",\"b\"\n\"c\",\"d\"\r\"e\",\"\"\n", 2,
-            {{"a", "b"}, {"c", "d"}, {"e", ""}}, "\"a\",\"b\"\n\"c\",\"d\"\r\"e\",\"\"\n");
-        row("a lone CR at the end", ab + "\r", 2, {{"a", "b"}}, ab + "\r");
+            {{"a", "b"}, {"c", "d"}, {"e", ""}});
+        row("a lone CR at the end", ab + "\r", 2, {{"a", "b"}});
         row("commas, blanks, line ends, empty fields in quotes",
-            "\"a, b \",\"  c\r\nd\",\"\",\"x\"\r\n", 4, {{"a, b ", "  c\r\nd", "", "x"}},
-            "\"a, b \",\"  c\r\nd\",\"\",\"x\"\r\n");
-        row("blanks around fields", "  \"a\" ,  b c  \r\n", 2, {{"a", "b c"}},
-            "  \"a\" ,  b c  \r\n");
-        row("text after closing quote skipped", "\"ab\"cd\",\"x\"\r\n", 2, {{"ab", "x"}},
-            "\"ab\"cd\",\"x\"\r\n");
+            "\"a, b \",\"  c\r\nd\",\"\",\"x\"\r\n", 4, {{"a, b ", "  c\r\nd", "", "x"}});
+        row("blanks around fields", "  \"a\" ,  b c  \r\n", 2, {{"a", "b c"}});
+        row("text after closing quote skipped", "\"ab\"cd\",\"x\"\r\n", 2, {{"ab", "x"}});
         row("blank line is an empty field", "\"a\"\r\n\r\n\"c\",\"d\"\r\n", 2,
-            {{"a", ""}, {"c", "d"}}, "\"a\"\r\n\r\n\"c\",\"d\"\r\n");
-        row("blank line as the last field", "\"a\"\r\n\r\n", 2, {{"a", ""}}, "\"a\"\r\n\r\n");
+            {{"a", ""}, {"c", "d"}});
+        row("blank line as the last field", "\"a\"\r\n\r\n", 2, {{"a", ""}});
         row("byte-order mark, blank lines at the end", bom + ab + "\r\n\r\n  \r\n\n", 2,
-            {{"a", "b"}}, bom + ab + "\r\n");
-        row("byte-order mark only", bom, 2, {}, bom);
+            {{"a", "b"}}, {}, bom + ab + "\r\n");
+        row("byte-order mark only", bom, 2, {});
         row("Windows-1252 and UTF-8 mixed",
             "\"Caf\xE9\",\"Caf\xC3\xA9\"\r\n\"\x80\x81\x9F\",\"\xF0\x9F\x94\x91\"\r\n"
             "\"\xED\xA0\x80\",\"\xC0\xAF\"\r\n", // a surrogate, an overlong form
-            2, {{"Café", "Café"}, {"€\u0081Ÿ", "🔑"}, {"í\u00A0€", "À¯"}},
-            "\"Caf\xE9\",\"Caf\xC3\xA9\"\r\n\"\x80\x81\x9F\",\"\xF0\x9F\x94\x91\"\r\n"
-            "\"\xED\xA0\x80\",\"\xC0\xAF\"\r\n");
+            2, {{"Café", "Café"}, {"€\u0081Ÿ", "🔑"}, {"í\u00A0€", "À¯"}});
         row("cut short", "\"a\",\"b\",\"c\",\"d\"\r\n\"e\",\"f\"\r\n", 4, {{"a", "b", "c", "d"}},
-            {}, "record 2 is cut short: the file ends after field 2 of 4");
-        row("quote never closed", "\"a\",\"b\"\r\n\"c\", \"d\r\n", 2, {{"a", "b"}}, {},
+            "record 2 is cut short: the file ends after field 2 of 4");
+        row("quote never closed", "\"a\",\"b\"\r\n\"c\", \"d\r\n", 2, {{"a", "b"}},
             "record 2 is damaged: field 2 of 2 opens a double quote that is never closed");
     }
 
@@ -126,8 +114,8 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(int, fields);
         QFETCH(Records, expected);
-        QFETCH(QByteArray, kept);
         QFETCH(QString, damage);
+        QFETCH(QByteArray, kept);
         const QString path = dir_->filePath("f.dat");
         if (!bytes.isNull()) {
             writeFile(dir_->path(), "f.dat", bytes);
@@ -160,9 +148,10 @@ private slots:
         added[1] = " a, b\r\nCaf\xC3\xA9 ";
         QCOMPARE(appendRecord(at("f.dat", fields), added, names).failed(), !damage.isNull());
         QCOMPARE(readFile(dir_->path(), "f.dat"),
-                 damage.isNull() ? kept + "\"\",\" a, b\r\nCaf\xC3\xA9 \"" +
-                                       QByteArray(",\"\"").repeated(fields - 2) + "\r\n"
-                                 : bytes);
+                 damage.isNull()
+                     ? (kept.isNull() ? bytes : kept) + "\"\",\" a, b\r\nCaf\xC3\xA9 \"" +
+                           QByteArray(",\"\"").repeated(fields - 2) + "\r\n"
+                     : bytes);
         QCOMPARE(modeOf(path), bytes.isNull() ? 0600u : 0640u);
         QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{"f.dat"});
     }
@@ -391,9 +380,9 @@ private slots:
     // back short or interrupted are no failure either. Where files cannot be
     // exchanged ("plain"), renames failing after the sites file was replaced
     // say so, and opening the folder completes the change. A child that
-    // stops at a step of a change of both files ("stop", "torn": half the
-    // journal written) leaves both files old or both new, byte for byte,
-    // once the folder is opened again, and no temporary file or journal.
+    // stops at a step of a change ("stop", "torn": half the journal written)
+    // leaves the files all old or all new, byte for byte, once the folder is
+    // opened again, and no temporary file or journal.
     void faults_data()
     {
         QTest::addColumn<QString>("op");      // "both": sites and accounts in one commit
@@ -435,8 +424,15 @@ private slots:
             for (const QString& step : QStringList{"JournalSync 1", rename + " 1", rename + " 2",
                                                    "DirSync 2", "RemoveJournal 1"}) // saved
                 row("both", "stop " + step + plain, "new");
+            for (const char* op : {"add", "rewrite"}) { // one file: no journal
+                for (const QString& step : QStringList{"TempWrite 1", "TempWrite 2", "TempSync 1",
+                                                       "TempClose 1", rename + " 1"})
+                    row(op, "stop " + step + plain, "old");
+                row(op, "stop DirSync 1" + plain, "new");
+            }
         }
         row("both", "stop RemoveTemp 1", "new"); // an old file
+        row("add", "stop RemoveTemp 1", "new");
     }
 
     void faults()
@@ -511,12 +507,15 @@ private slots:
             {file, change(changed), {}},
             {RecordFile::accounts(path()), change({"site 5000", "u", "changed", ""}), {}}};
         TempNameGenerator names;
+        const auto apply = [&] {
+            return op == "add"       ? appendRecord(file, changed, names, nullptr, ops)
+                   : op == "rewrite" ? rewriteRecordFile(file, both[0].rule, names, nullptr, ops)
+                                     : commit(file.dir, both, names, nullptr, ops);
+        };
         if (fault.startsWith("stop")) {
             const pid_t pid = ::fork();
-            if (pid == 0) {
-                commit(file.dir, both, names, nullptr, ops);
-                ::_exit(1);
-            }
+            if (pid == 0)
+                ::_exit(apply() ? 1 : 2);
             int status = -1;
             QVERIFY(::waitpid(pid, &status, 0) == pid && status == 0); // stopped at the step
             QVERIFY(openFolder(path()));
@@ -530,10 +529,7 @@ private slots:
         }
         const int lockFd = ::open(qPrintable(dir_->filePath(".SB-Lock")), O_RDWR | O_CREAT, 0600);
         QVERIFY(fault != "locked" || ::flock(lockFd, LOCK_EX) == 0);
-        const Status s = op == "add" ? appendRecord(file, changed, names, nullptr, ops)
-                         : op == "rewrite"
-                             ? rewriteRecordFile(file, both[0].rule, names, nullptr, ops)
-                             : commit(file.dir, both, names, nullptr, ops);
+        const Status s = apply();
         ::close(lockFd);
         const std::string said = s ? "" : s.error().message;
         QVERIFY2(s.failed() != message.isEmpty() && said.find(message.toStdString()) != said.npos,
@@ -626,119 +622,6 @@ private slots:
                     ++found[QString::fromStdString(r[0] + ' ' + r[1])];
                 }));
         QCOMPARE(found, expected);
-    }
-
-    void killedChangeLeavesOldOrNew_data()
-    {
-        QTest::addColumn<bool>("both");
-        QTest::newRow("adds") << false;
-        QTest::newRow("changes of both files") << true;
-    }
-
-    // A child adds records, one large or many small, or changes both files
-    // once or many times, and is killed at random moments. Every time, once
-    // the folder is opened again, the file holds exactly the records added
-    // before, never part of one, both files are old or both new, no temporary
-    // file is left, and the next change works. The moments fall within the
-    // time one large add or a few changes take, so they strike every step.
-    void killedChangeLeavesOldOrNew()
-    {
-        QFETCH(bool, both);
-        // Only the process dies, not the machine: a folder in memory keeps
-        // the syncs from setting the pace.
-        const QString shm = "/dev/shm";
-        QTemporaryDir dir(QFileInfo(shm).isWritable() ? shm + "/stashbook-XXXXXX" : QString());
-        const std::filesystem::path dirPath = dir.path().toStdString();
-        const RecordFile file = RecordFile::sites(dirPath);
-        const QByteArray accounts = rec({"a", "u", "p", ""}) + rec({"b", "v", "q", ""});
-        writeFile(dir.path(), "SB-Sites.DaT", kTwoRecords);
-        writeFile(dir.path(), "SB-Acnts.DaT", accounts);
-        const Record large{"large", std::string(2 << 20, 'x')};
-        const QByteArray largeBytes = rec({"large", large[1].c_str()});
-        auto small = [](int i) { return Record{"small", std::to_string(i)}; };
-        const std::vector<Edit> renameBoth{{file, renameA, {}},
-                                           {RecordFile::accounts(dirPath), renameA, {}}};
-        const QByteArray oldPair = kTwoRecords + accounts;
-        const QByteArray newPair = QByteArray(oldPair).replace("\"a\"", "\"A\"");
-        TempNameGenerator names;
-
-        // A child is started once it says so on `ready`, so that the time it
-        // takes to fork does not count; it exits 0 when its changes succeeded.
-        int ready[2];
-        QCOMPARE(::pipe(ready), 0);
-        auto child = [&](bool once) {
-            const pid_t pid = ::fork();
-            if (pid == 0) {
-                TempNameGenerator names;
-                bool ok = ::write(ready[1], "!", 1) == 1;
-                for (int i = 0; ok && i < (once ? 1 : both ? 1 << 30 : 1000); ++i)
-                    ok = bool(both ? commit(dirPath, renameBoth, names)
-                                   : appendRecord(file, once ? large : small(i), names));
-                ::_exit(ok ? 0 : 1);
-            }
-            char started;
-            return pid > 0 && ::read(ready[0], &started, 1) == 1 ? pid : -1;
-        };
-
-        // How long a child takes to make one change when left alone. Changes
-        // of both files are struck in a loop of them, where they take turns.
-        std::vector<qint64> spans;
-        for (int i = 0; i < 3; ++i) {
-            QElapsedTimer timer;
-            const pid_t pid = child(true);
-            timer.start();
-            int status = 0;
-            QVERIFY(::waitpid(pid, &status, 0) == pid && status == 0);
-            spans.push_back(timer.nsecsElapsed());
-            if (!both)
-                writeFile(dir.path(), "SB-Sites.DaT", kTwoRecords);
-        }
-        std::sort(spans.begin(), spans.end());
-        const std::chrono::nanoseconds span(spans[1]);
-
-        // A few hundred rounds; fewer where forking is slow (sanitizers), but
-        // never so few that they mean nothing.
-        std::mt19937 random(7);
-        QElapsedTimer clock;
-        clock.start();
-        int struckMidway = 0;
-        for (int round = 0; round < 300 && (round < 40 || clock.elapsed() < (both ? 1500 : 2500));
-             ++round) {
-            const bool once = round % 2 == 0 && !both;
-            const QByteArray before = readFile(dir.path(), "SB-Sites.DaT");
-            const pid_t pid = child(once);
-            QVERIFY(pid > 0);
-            // Small adds are quicker: half the time brings several of them.
-            const double upTo = once ? 1.1 : both ? 4 : 0.5;
-            std::this_thread::sleep_for(span * std::uniform_real_distribution(0.0, upTo)(random));
-            ::kill(pid, SIGKILL);
-            int status = 0;
-            QCOMPARE(::waitpid(pid, &status, 0), pid);
-            QVERIFY2(WIFSIGNALED(status) || WEXITSTATUS(status) == 0, "a change failed");
-
-            FolderReport report;
-            QVERIFY(openFolder(dirPath, &report));
-            const QByteArray after = readFile(dir.path(), "SB-Sites.DaT");
-            QByteArray expected = before;
-            for (int i = 0; !once && !both && expected.size() < after.size(); ++i)
-                expected += rec({"small", std::to_string(i).c_str()});
-            if (once && !both && after.size() > before.size())
-                expected += largeBytes;
-            const QByteArray pair = after + readFile(dir.path(), "SB-Acnts.DaT");
-            QVERIFY2(both ? pair == oldPair || pair == newPair : after == expected,
-                     qPrintable(QString("round %1").arg(round)));
-            QCOMPARE(tempFiles(dir.path()), QStringList());
-            struckMidway += report.removed.empty() && !report.completed ? 0 : 1;
-            if (once && !both)
-                writeFile(dir.path(), "SB-Sites.DaT", before);
-        }
-        ::close(ready[0]);
-        ::close(ready[1]);
-        QVERIFY(struckMidway > 0);
-        QVERIFY(appendRecord(file, small(-1), names));
-        long long count = 0;
-        QVERIFY(countRecords(file, count));
-        QCOMPARE(count, long(readFile(dir.path(), "SB-Sites.DaT").count("\r\n")));
     }
 };
 
