@@ -184,7 +184,8 @@ private slots:
                 kSiteOn +
                 "; append A bank,new,pw,; write S Mail,https://mail.example; site Mail; site "
                 "Bank; rows lst_Username = new; text cmd_Site_Name = [SITE: Bank ]-[URL:  ]-"
-                "[ACCOUNTS: 1/5 ]; url = ; append A \"Bank\",\"x; site Mail; boxes = [Stashbook]"
+                "[ACCOUNTS: 1/5 ]; url = ; on = Go Edit_Site Rem_Site Add_Account; append A "
+                "\"Bank\",\"x; site Mail; boxes = [Stashbook]"
                 "  :File Error:  SB-Acnts.DaT; nosite");
         row("the total of the last reload",
             "site Bank; append A Mail,new,pw,; site Mail; text cmd_Site_Name ~ [ACCOUNTS: 3/5 ]; "
@@ -223,14 +224,12 @@ private slots:
         // list's current row follows, so the keyboard goes on from it.
         // Selecting a site again puts the account buttons out of reach.
         row("a real account, empty extra info",
-            "site News; row lst_Password 2; sel = 2; current = 2; " + kAllOn + "; site Mail; " +
-                kSiteOn);
-        row("the placeholder row",
-            "site Bank; row lst_Referral_URL 0; sel = 0; current = 0; " + kSiteOn);
+            "site News; row lst_Password 2; sel = 2; " + kAllOn + "; site Mail; " + kSiteOn);
+        row("the placeholder row", "site Bank; row lst_Referral_URL 0; sel = 0; " + kSiteOn);
         row("an account named -- no --", "site Mail; row lst_Username 1; sel = 1; " + kSiteOn);
         // The extra-info button keeps the state the real account gave it.
         row("-- no -- after a real account",
-            "site Mail; row lst_Referral_URL 0; row lst_Referral_URL 1; current = 1; on = Go "
+            "site Mail; row lst_Referral_URL 0; row lst_Referral_URL 1; sel = 1; on = Go "
             "Go_Referral_URL Edit_Site Rem_Site Add_Account; site News; " +
                 kSiteOn);
     }

@@ -15,11 +15,11 @@
 //     exitat N (the program exits once N boxes were shown), noroom (every
 //     name of a temporary file taken), nosite (checks the state after a
 //     reload: no site selected, nothing shown for one).
-//   Reading: rows LIST, sel LIST, sel (the account lists, one row or three),
-//     current (the same for their current rows), account (their selected
-//     texts), text WIDGET, title MENU, enabled WIDGET, focus, on (the site
-//     and account buttons enabled), clip, secret, boxes (titles), said
-//     (texts), count, url, opened, dialogs, open (the dialog is shown).
+//   Reading: rows LIST, sel LIST, sel (the account lists: one row, their
+//     current row too, or each list's), account (their selected texts),
+//     text WIDGET, title MENU, enabled WIDGET, focus, on (the site and
+//     account buttons enabled), clip, secret, boxes (titles), said (texts),
+//     count, url, opened, dialogs, open (the dialog is shown).
 //   In a dialog (the steps `dialogSteps` run in every dialog that opens):
 //     type BOX TEXT (types over it; a line break is pasted), keys BOX TEXT,
 //     close OK|Cancel|Enter|Esc|close box|Enter on Cancel; BOX is the
@@ -153,13 +153,13 @@ struct WindowDriver
         static const QHash<QString, std::function<QString(D&, S)>> reads = {
             {"rows", [](D& d, S a) { return d.rows(a).join('|'); }},
             {"sel", [](D& d, S a) { return QString::number(d.selectedRow(a)); }},
-            {"sel ",
+            {"sel ", // each list's current row follows its selected one
              [](D& d, S) {
-                 return d.accountLists([](L l) { return QString::number(l->selectedRow()); });
-             }},
-            {"current",
-             [](D& d, S) {
-                 return d.accountLists([](L l) { return QString::number(l->currentRow()); });
+                 return d.accountLists([](L l) {
+                     const int row = l->selectedRow(), current = l->currentRow();
+                     return QString::number(row) +
+                            (row < 0 || row == current ? "" : "/" + QString::number(current));
+                 });
              }},
             {"account",
              [](D& d, S) {
