@@ -12,6 +12,8 @@
 //   Acting: site NAME (a click on its row), row LIST N, ctrl LIST N (with
 //     Ctrl), blank LIST (a click below the rows), dclick LIST N, key WIDGET
 //     KEYS, click BUTTON, enter BUTTON (Enter on it), menu ITEM, answers yn..,
+//     rclick LIST N and menukey LIST (the list's menu, over row N), release
+//     LIST (the menu closed, the button released: the list is left idle),
 //     exitat N (the program exits once N boxes were shown), noroom (every
 //     name of a temporary file taken), nosite (checks the state after a
 //     reload: no site selected, nothing shown for one).
@@ -19,7 +21,8 @@
 //     current row too, or each list's), account (their selected texts),
 //     text WIDGET, title MENU, enabled WIDGET, focus, on (the site and
 //     account buttons enabled), clip, secret, boxes (titles), said (texts),
-//     count, url, opened, dialogs, open (the dialog is shown).
+//     count, url, opened, dialogs, open (the dialog is shown), menu (the
+//     items enabled in the menu open, "-" for none).
 //   In a dialog (the steps `dialogSteps` run in every dialog that opens):
 //     type BOX TEXT (types over it; a line break is pasted), keys BOX TEXT,
 //     close OK|Cancel|Enter|Esc|close box|Enter on Cancel; BOX is the
@@ -65,6 +68,16 @@ inline void showActive(QWidget& w)
         qWarning("window not active");
 }
 
+// Whether a list is idle, not halfway through a press, a drag or a
+// selection by the mouse.
+struct ListState : QAbstractItemView
+{
+    static bool idle(const QAbstractItemView* l)
+    {
+        return (l->*&ListState::state)() == QAbstractItemView::NoState;
+    }
+};
+
 struct WindowDriver
 {
     std::unique_ptr<QTemporaryDir> dir;
@@ -75,6 +88,8 @@ struct WindowDriver
     int dialogs = 0;
     QList<QUrl> opened; // what reached the browser, where a test stands in for it
     QMap<QString, QByteArray> before;
+    QPoint pointer; // of the last menu opened on a list, and whether by the mouse
+    bool pressed = false;
 
     // A new, empty data folder and no window; call from init().
     void fresh()
@@ -186,6 +201,16 @@ struct WindowDriver
             {"opened", [](D& d, S) { return QUrl::toStringList(d.opened).join('|'); }},
             {"dialogs", [](D& d, S) { return QString::number(d.dialogs); }},
             {"open", [](D& d, S) { return QString::number(d.dialog->isVisible()); }},
+            {"menu", // the items enabled in the menu open, "-" for none open
+             [](D&, S) {
+                 QWidget* menu = QApplication::activePopupWidget();
+                 QStringList on;
+                 for (const QAction* a : menu ? menu->actions() : QList<QAction*>()) {
+                     if (a->isEnabled() && !a->isSeparator())
+                         on << (a->menu() ? a->menu()->objectName() : a->objectName());
+                 }
+                 return menu ? on.join(' ') : "-";
+             }},
             {"focus",
              [](D& d, S) -> QString {
                  QWidget* w =
@@ -250,6 +275,27 @@ struct WindowDriver
             child(arg)->setFocus(Qt::TabFocusReason);
             const QKeyCombination k = QKeySequence(rest)[0];
             QTest::keyClick(child(arg), k.key(), k.keyboardModifiers());
+        } else if (verb == "rclick" || verb == "menukey") { // a list's menu, over row N
+            QListWidget* l = list(arg);
+            const QListWidgetItem* over = l->item(rest.toInt());
+            pointer = QPoint(5, 5) +
+                      (over && l->count() > 1 ? l->visualItemRect(over).topLeft() : QPoint());
+            QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(), QPoint());
+            pressed = verb == "rclick";
+            if (pressed)
+                QTest::mousePress(l->viewport(), Qt::RightButton, {}, pointer);
+            else
+                QApplication::sendEvent(l, &key);
+            QWidget* menu = QApplication::activePopupWidget();
+            QVERIFY(!menu || !pressed || menu->pos() == l->viewport()->mapToGlobal(pointer));
+        } else if (verb == "release") { // the menu closed, the list left idle
+            if (QWidget* menu = QApplication::activePopupWidget())
+                menu->close();
+            QListWidget* l = list(arg);
+            if (pressed)
+                QTest::mouseRelease(l->viewport(), Qt::RightButton, {}, pointer);
+            QVERIFY(ListState::idle(l));
+            QTest::mouseMove(l->viewport(), pointer);
         } else if (verb == "click") {
             QTest::mouseClick(child(arg), Qt::LeftButton);
         } else if (verb == "enter") {
