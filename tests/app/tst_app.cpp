@@ -137,59 +137,55 @@ private slots:
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
+    // "run DIR" (relative to the temporary folder), "refuse TEXT" (a part
+    // of the message on standard error) or "print TEXT" (on standard output).
     void commandLine_data()
     {
         QTest::addColumn<QString>("arguments"); // separated by blanks
-        QTest::addColumn<Action>("action");
-        QTest::addColumn<QString>("dataDir"); // relative to the temporary folder
-        QTest::addColumn<QString>("says");    // a part of the text printed
-        auto row = [](const char* name, const char* arguments, Action action, const char* dataDir,
-                      const char* says) {
-            QTest::newRow(name) << arguments << action << dataDir << says;
+        QTest::addColumn<QString>("outcome");
+        const auto row = [](const char* name, const char* arguments, const char* outcome) {
+            QTest::newRow(name) << arguments << outcome;
         };
-        row("default: the working directory", "", Action::Run, ".", "");
-        row("relative folder", "--data-dir real", Action::Run, "real", "");
-        row("toggle the running program", "--toggle --data-dir real", Action::Run, "real", "");
-        row("one folder, two spellings", "--data-dir=./link/../real/", Action::Run, "real", "");
-        row("symbolic link: the folder it names", "--data-dir link", Action::Run, "real", "");
-        row("missing folder", "--data-dir nowhere", Action::Refuse, "",
-            "\"nowhere\": No such file or directory");
-        row("a file, not a folder", "--data-dir file", Action::Refuse, "",
-            "\"file\": Not a directory");
-        row("a folder that cannot be entered", "--data-dir locked", Action::Refuse, "",
-            "\"locked\": Permission denied");
-        row("empty folder name", "--data-dir=", Action::Refuse, "", "empty");
-        row("no folder after the option", "--data-dir", Action::Refuse, "",
-            "Missing value after '--data-dir'");
-        row("unknown option", "--bogus --data-dir real", Action::Refuse, "",
-            "Unknown option 'bogus'");
-        row("stray argument", "real", Action::Refuse, "", "unexpected argument 'real'");
+        row("default: the working directory", "", "run .");
+        row("relative folder", "--data-dir real", "run real");
+        row("toggle the running program", "--toggle --data-dir real", "run real");
+        row("one folder, two spellings", "--data-dir=./link/../real/", "run real");
+        row("symbolic link: the folder it names", "--data-dir link", "run real");
+        row("missing folder", "--data-dir nowhere",
+            "refuse \"nowhere\": No such file or directory");
+        row("a file, not a folder", "--data-dir file", "refuse \"file\": Not a directory");
+        row("a folder that cannot be entered", "--data-dir locked",
+            "refuse \"locked\": Permission denied");
+        row("empty folder name", "--data-dir=", "refuse empty");
+        row("no folder after the option", "--data-dir", "refuse Missing value after '--data-dir'");
+        row("unknown option", "--bogus --data-dir real", "refuse Unknown option 'bogus'");
+        row("stray argument", "real", "refuse unexpected argument 'real'");
         row("Qt's own options, left to Qt",
-            "-platform offscreen --style=fusion -reverse --data-dir real", Action::Run, "real", "");
-        row("help", "--help", Action::Print, "", "--data-dir <DIR>");
-        row("help before a bad folder", "-h --data-dir nowhere", Action::Print, "", "--version");
-        row("version", "--version", Action::Print, "", "Stashbook " STASHBOOK_TEST_VERSION "\n");
-        row("version, short", "-v", Action::Print, "", "Stashbook " STASHBOOK_TEST_VERSION "\n");
+            "-platform offscreen --style=fusion -reverse --data-dir real", "run real");
+        row("help", "--help", "print --data-dir <DIR>");
+        row("help before a bad folder", "-h --data-dir nowhere", "print --version");
+        row("version", "--version", "print Stashbook " STASHBOOK_TEST_VERSION "\n");
+        row("version, short", "-v", "print Stashbook " STASHBOOK_TEST_VERSION "\n");
     }
 
     void commandLine()
     {
         QFETCH(QString, arguments);
-        QFETCH(Action, action);
-        QFETCH(QString, dataDir);
-        QFETCH(QString, says);
+        QFETCH(QString, outcome);
         // Permissions do not stop root.
         if (arguments.contains("locked") && QDir(tmp.filePath("locked")).isReadable())
             QSKIP("this user enters any folder");
         const CommandLine line =
             sb::app::readCommandLine(("stashbook " + arguments).split(' ', Qt::SkipEmptyParts));
-        QCOMPARE(line.action, action);
-        QCOMPARE(line.dataDir, dataDir.isEmpty()
-                                   ? QString()
-                                   : QFileInfo(tmp.filePath(dataDir)).canonicalFilePath());
+        const QString action = outcome.section(' ', 0, 0), rest = outcome.section(' ', 1);
+        QCOMPARE(line.action, action == "run"      ? Action::Run
+                              : action == "refuse" ? Action::Refuse
+                                                   : Action::Print);
+        QCOMPARE(line.dataDir,
+                 action == "run" ? QFileInfo(tmp.filePath(rest)).canonicalFilePath() : QString());
         QCOMPARE(line.toggle, arguments.contains("--toggle"));
-        QVERIFY2(line.text.contains(says), qPrintable(line.text));
-        QVERIFY(action != Action::Refuse || line.text.startsWith("stashbook: "));
+        QVERIFY2(action == "run" || line.text.contains(rest), qPrintable(line.text));
+        QVERIFY(action != "refuse" || line.text.startsWith("stashbook: "));
     }
 
     // Where the program takes Ctrl+T from: an X11 grab sees every key only
@@ -422,25 +418,17 @@ private slots:
         QTest::addColumn<QString>("placed"); // a password or a text, then what others put there
         QTest::addColumn<QString>("atExit");
         QTest::addColumn<QString>("openBox"); // the box open when exit is chosen
-        QTest::newRow("password left there") << "password"
-                                             << ""
-                                             << "";
-        QTest::newRow("no password") << "text"
-                                     << "bob s3cret"
-                                     << "";
-        QTest::newRow("replaced since") << "password other"
-                                        << "other"
-                                        << "";
-        QTest::newRow("during the start-up box") << ""
-                                                 << ""
-                                                 << "[Stashbook]  :Hot Key:  Control-T Is In Use";
-        QTest::newRow("during a File Error box") << "password"
-                                                 << ""
-                                                 << "[Stashbook]  :File Error:  SB-Sites.DaT";
-        QTest::newRow("during a question naming a site")
-            << "password"
-            << ""
-            << "[Stashbook]  :Remove Site:  Are You Sure?";
+        const auto row = [](const char* name, const char* placed, const char* atExit,
+                            const char* openBox) {
+            QTest::newRow(name) << placed << atExit << openBox;
+        };
+        row("password left there", "password", "", "");
+        row("no password", "text", "bob s3cret", "");
+        row("replaced since", "password other", "other", "");
+        row("during the start-up box", "", "", "[Stashbook]  :Hot Key:  Control-T Is In Use");
+        row("during a File Error box", "password", "", "[Stashbook]  :File Error:  SB-Sites.DaT");
+        row("during a question naming a site", "password", "",
+            "[Stashbook]  :Remove Site:  Are You Sure?");
     }
 
     void exitFromTrayMenu()

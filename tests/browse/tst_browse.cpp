@@ -55,16 +55,17 @@ private slots:
         QTest::addColumn<QLocale>("locale");
         QTest::addColumn<QString>("names");
         QTest::addColumn<QString>("sorted");
+        const auto row = [](const char* name, const QLocale& locale, const char* names,
+                            const char* sorted) {
+            QTest::newRow(name) << locale << names << sorted;
+        };
         const QLocale english(QLocale::English, QLocale::UnitedStates);
-        QTest::newRow("letter case ignored, equal names keep their order")
-            << english << "b|MAIL|Alpha|a|mail|ALPHABET|Mail"
-            << "a|Alpha|ALPHABET|b|MAIL|mail|Mail";
-        QTest::newRow("accents sort with their base letter, blanks count")
-            << english << "Zoo|\u00c9clair|Eagle|a b|ab|a"
-            << "a|a b|ab|Eagle|\u00c9clair|Zoo";
+        row("letter case ignored, equal names keep their order", english,
+            "b|MAIL|Alpha|a|mail|ALPHABET|Mail", "a|Alpha|ALPHABET|b|MAIL|mail|Mail");
+        row("accents sort with their base letter, blanks count", english,
+            "Zoo|\u00c9clair|Eagle|a b|ab|a", "a|a b|ab|Eagle|\u00c9clair|Zoo");
         // The POSIX locale of a bare session must not give code-point order.
-        QTest::newRow("POSIX locale") << QLocale::c() << "banana|Bank|apple"
-                                      << "apple|banana|Bank";
+        row("POSIX locale", QLocale::c(), "banana|Bank|apple", "apple|banana|Bank");
     }
 
     void sortSiteNames()
@@ -247,20 +248,17 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("opened");
-        QTest::newRow("no scheme") << "www.example.com"
-                                   << "http://www.example.com";
-        QTest::newRow("http:// inside") << "www.a.example/?r=http://b"
-                                        << "http://www.a.example/?r=http://b";
-        QTest::newRow("capitals") << "HTTP://EXAMPLE.COM"
-                                  << "HTTP://EXAMPLE.COM";
-        QTest::newRow("https") << "https://bank.example"
-                               << "https://bank.example";
-        QTest::newRow("file") << "file:///etc/passwd"
-                              << "http://file:///etc/passwd";
-        QTest::newRow("empty") << ""
-                               << "http://";
+        const auto row = [](const char* name, const QString& text, const QString& opened) {
+            QTest::newRow(name) << text << opened;
+        };
+        row("no scheme", "www.example.com", "http://www.example.com");
+        row("http:// inside", "www.a.example/?r=http://b", "http://www.a.example/?r=http://b");
+        row("capitals", "HTTP://EXAMPLE.COM", "HTTP://EXAMPLE.COM");
+        row("https", "https://bank.example", "https://bank.example");
+        row("file", "file:///etc/passwd", "http://file:///etc/passwd");
+        row("empty", "", "http://");
         const QString huge = "www.example.com/" + QString(100'000, 'x');
-        QTest::newRow("100,000 characters") << huge << "http://" + huge;
+        row("100,000 characters", huge, "http://" + huge);
     }
 
     void goButtons()
