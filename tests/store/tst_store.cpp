@@ -286,14 +286,14 @@ private slots:
     {
         QTest::addColumn<QString>("onDisk"); // names and fields; "drawn": the next name
         QTest::addColumn<QString>("kept");
-        QTest::newRow("stale copies") << "SB-Acnts.DaT:4 drawn:4 sb-T77.TXT:2 SB-t10000.txt:4"
-                                      << "";
-        QTest::newRow("not ours") << "SB-Acnts.DaT:4 SB-t05.txt:4 SB-t10001.txt:4 SB-tx.txt:4"
-                                  << "SB-t05.txt SB-t10001.txt SB-tx.txt";
-        QTest::newRow("only copy of the accounts") << "drawn:4 SB-t9.txt:2 SB-t7.txt:3"
-                                                   << "drawn";
-        QTest::newRow("accounts in lower case") << "sb-acnts.dat:4 drawn:4"
-                                                << "";
+        const auto row = [](const char* name, const char* onDisk, const char* kept) {
+            QTest::newRow(name) << onDisk << kept;
+        };
+        row("stale copies", "SB-Acnts.DaT:4 drawn:4 sb-T77.TXT:2 SB-t10000.txt:4", "");
+        row("not ours", "SB-Acnts.DaT:4 SB-t05.txt:4 SB-t10001.txt:4 SB-tx.txt:4",
+            "SB-t05.txt SB-t10001.txt SB-tx.txt");
+        row("only copy of the accounts", "drawn:4 SB-t9.txt:2 SB-t7.txt:3", "drawn");
+        row("accounts in lower case", "sb-acnts.dat:4 drawn:4", "");
     }
 
     void temporaryFiles()
@@ -341,13 +341,15 @@ private slots:
         QTest::addColumn<QString>("answers"); // empty: no rule
         QTest::addColumn<QByteArray>("after");
         QTest::addColumn<QString>("told"); // "<place> <old name>: <new names> | ... | <added at>"
+        const auto row = [](const char* name, const char* answers, const QByteArray& after,
+                            const char* told) { QTest::newRow(name) << answers << after << told; };
         const QByteArray a = rec({"a", "1"}), b = rec({"b", "2"}), c = rec({"c", "3"});
         const QByteArray z = rec({"z", "9"}), x = rec({"x", ""}), y = rec({"y", ""});
-        QTest::newRow("add only") << "" << a + b + c + z << "3";
-        QTest::newRow("keep all") << "KKK" << a + b + c + z << "3";
-        QTest::newRow("each answer")
-            << "DRE" << rec({"b'", "2"}) + x + c + y + z << "0 a: | 1 b: b' | 2 c: x c y | 4";
-        QTest::newRow("expand to nothing") << "NKN" << b + z << "0 a: | 2 c: | 1";
+        row("add only", "", a + b + c + z, "3");
+        row("keep all", "KKK", a + b + c + z, "3");
+        row("each answer", "DRE", rec({"b'", "2"}) + x + c + y + z,
+            "0 a: | 1 b: b' | 2 c: x c y | 4");
+        row("expand to nothing", "NKN", b + z, "0 a: | 2 c: | 1");
     }
 
     void commitTellsWhatChanged()
