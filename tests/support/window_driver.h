@@ -33,13 +33,14 @@
 #include "app/main_window.h"
 #include "browse/account_table.h"
 #include "browse/selection_list.h"
+#include "common/ports.h"
 #include "dialogs/dialog_kit.h"
-#include "support/fake_prompter.h"
 #include "support/files.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDialog>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
@@ -67,6 +68,33 @@ inline void showActive(QWidget& w)
     if (!QTest::qWaitForWindowActive(&w))
         qWarning("window not active");
 }
+
+// Stands in for the program's message boxes and dialogs: records what would
+// have been shown and answers from a script, so no modal loop blocks a test.
+struct FakePrompter final : common::Prompter
+{
+    QStringList titles, texts; // every box, errors and questions, in order
+    QList<bool> answers;       // answers to the questions in order; No when none is left
+    // Once this many boxes have been shown the program is exiting (exit was
+    // chosen from the tray while the last one was open): questions answer No.
+    int exitAt = -1;
+    // Drives a dialog shown modally and returns its result.
+    std::function<int(QDialog&)> onDialog;
+
+    void error(const QString& title, const QString& text) override
+    {
+        titles << title;
+        texts << text;
+    }
+    void errorLater(const QString& title, const QString& text) override { error(title, text); }
+    bool ask(const QString& title, const QString& text) override
+    {
+        error(title, text);
+        return !answers.isEmpty() && answers.takeFirst() && !exiting();
+    }
+    int run(QDialog& dialog) override { return onDialog(dialog); }
+    bool exiting() const override { return exitAt >= 0 && titles.size() >= exitAt; }
+};
 
 // Whether a list is idle, not halfway through a press, a drag or a
 // selection by the mouse.
