@@ -134,13 +134,11 @@ private slots:
         const auto row = [](const char* name, const QString& script) {
             QTest::newRow(name) << script;
         };
-        // Start-up makes no record file and leaves only Add Site to press.
-        // Stale temporary files of interrupted changes go, but not one that
-        // may be the only copy of a missing record file.
+        // Start-up makes no record file and leaves only Add Site to press. It
+        // opens the data folder (tst_store: temporaryFiles), keeping a
+        // temporary file that may be the only copy of a missing record file.
         row("start-up on an empty folder",
             "remove S; remove A; nosite; files = ; boxes = ; focus = cmd_Add_Site");
-        row("start-up: stale temporary file",
-            "write SB-t9.txt Cafe,u,p,; nosite; files = SB-Acnts.DaT|SB-Sites.DaT; boxes = ");
         row("start-up: only copy of the accounts",
             "remove A; write SB-t9.txt Cafe,u,p,; nosite; files = SB-Sites.DaT|SB-t9.txt; "
             "boxes = [Stashbook]  :Data Folder:  Only Copy Kept; said ~ rename it to SB-Acnts.DaT");

@@ -1,35 +1,11 @@
-// Copying to the clipboard: the listing of every site's accounts read from
-// the file without a window, and from the main window the commands of the
-// two menus, the double-clicks and the menus' enabled items, read back from
-// the clipboard.
-#include "browse/account_view.h"
-#include "export/all_accounts.h"
-#include "export/clipboard_text.h"
+// Copying to the clipboard from the main window: the commands of the two
+// menus, the double-clicks and the menus' enabled items, read back from the
+// clipboard.
 #include "support/window_driver.h"
 
-#include <QRandomGenerator>
 #include <QtTest>
 
-using namespace sb::exporting;
-using sb::test::rec;
-
 namespace {
-
-// The listing as the program's design describes it: the accounts file read
-// anew for every site of the list, as a selection in the window reads it.
-QString perSiteListing(const sb::store::RecordFile& accounts, const QStringList& sites,
-                       bool withExtraInfo, bool showSites)
-{
-    QString out;
-    for (const QString& site : sites) {
-        sb::browse::AccountView v;
-        if (readAccountView(sb::store::RecordFile::sites(accounts.dir), accounts, site, v).failed())
-            qFatal("cannot read the accounts");
-        const QString lines = accountsText(v.usernames, v.passwords, v.extraInfo, withExtraInfo);
-        out += showSites ? site + kLineEnd + lines + kLineEnd : lines;
-    }
-    return out;
-}
 
 // Bank has no accounts; Mail's first account is spelled like the placeholder
 // row; News has four, stored in several letter cases.
@@ -55,42 +31,6 @@ private slots:
         if (QWidget* menu = QApplication::activePopupWidget())
             menu->close();
         window.reset();
-    }
-
-    // The one-pass listing gives what reading the file once per site gives,
-    // on names whose upper case is tricky, sites listed twice or not at all,
-    // and no accounts file (round 0). The texts themselves are pinned
-    // through the window's commands below.
-    void sameAsPerSiteReading()
-    {
-        const QStringList names = QStringLiteral("News|NEWS|news|News | Ne ws|stra\u00dfe|STRASSE|"
-                                                 "\u0131tem|ITEM|caf\u00e9|CAF\u00c9|\u03c3\u03c2|"
-                                                 "\u03a3\u03a3||Gone|a,b")
-                                      .split('|');
-        const QStringList fields = QStringLiteral("\uFEFFa|a| |b c||x,y|\u00fc").split('|');
-        QRandomGenerator random(12);
-        auto pick = [&random](const QStringList& from) {
-            return from[random.bounded(static_cast<int>(from.size()))].toUtf8();
-        };
-        const auto accounts = sb::store::RecordFile::accounts(dir->path().toStdString());
-        for (int round = 0; round < 20; ++round) {
-            QStringList sites;
-            for (int i = random.bounded(8); i > 0; --i)
-                sites << pick(names);
-            QByteArray file;
-            for (int i = random.bounded(30); i > 0; --i) {
-                const QByteArray f[] = {pick(names), pick(fields), pick(fields), pick(fields)};
-                file +=
-                    rec({f[0].constData(), f[1].constData(), f[2].constData(), f[3].constData()});
-            }
-            if (round > 0)
-                sb::test::writeFile(dir->path(), "SB-Acnts.DaT", file);
-            for (const int with : {0, 1, 2, 3}) {
-                QString out;
-                QVERIFY(!allAccountsText(accounts, sites, with & 1, with & 2, out).failed());
-                QCOMPARE(out, perSiteListing(accounts, sites, with & 1, with & 2));
-            }
-        }
     }
 
     // Scripts on the window over the files above (see window_driver.h).
@@ -142,6 +82,19 @@ private slots:
         copy("double-click, second user name", "dclick lst_Username 1; sel = 1", "bob", false);
         copy("double-click, first extra info", "dclick lst_Referral_URL 0; sel = 0", "x.example/a",
              false);
+        // The accounts file is read once for every site listed: rows that name
+        // the same site ignoring letter case (in ASCII or not) share its
+        // accounts; no accounts file lists none.
+        QTest::newRow("names in other letter case, ASCII or not, listed twice")
+            << "write S Stra\u00dfe,s|STRASSE,x|Caf\u00e9,c; write A "
+               "STRASSE,u1,p1,|caf\u00e9,u2,p2,|"
+               "CAF\u00c9,u3,p3,|stra\u00dfe,u4,p4,|Gone,g,p,; menu "
+               "mnu_Site_Copy_All_Show_Without; "
+               "clip = Caf\u00e9\r\nu2 p2\r\nu3 p3\r\n\r\nSTRASSE\r\nu1 p1\r\nu4 p4\r\n\r\n"
+               "Stra\u00dfe\r\nu1 p1\r\nu4 p4\r\n\r\n";
+        row("no accounts file",
+            "remove A; menu mnu_Site_Copy_All_Show_With; clip = Bank\r\n\r\nMail"
+            "\r\n\r\nNews\r\n\r\n; secret = secret");
         row("a damaged file keeps the clipboard",
             "site News; append A \"News\",\"eve; menu mnu_Site_Copy_All_Show_With; boxes = "
             "[Stashbook]  :File Error:  SB-Acnts.DaT; clip = before");

@@ -193,8 +193,6 @@ private slots:
             "SB-Sites.DaT", "SB-Sites.DaT", notRegular + "a directory");
         row("a directory in lower case", "dir:sb-acnts.dat", "SB-Acnts.DaT", "sb-acnts.dat",
             notRegular + "a directory");
-        row("a named pipe", "pipe:SB-Acnts.DaT", "SB-Acnts.DaT", "SB-Acnts.DaT",
-            notRegular + "a named pipe");
         row("a named pipe in lower case", "pipe:sb-sites.dat", "SB-Sites.DaT", "sb-sites.dat",
             notRegular + "a named pipe");
         row("a link to /dev/zero", "link:/dev/zero:sb-sites.dat", "SB-Sites.DaT", "sb-sites.dat",
