@@ -30,22 +30,17 @@ public:
     bool registered = false;
     int unregistered = 0;
 
-    Registration registerKey() override
-    {
-        registered = outcome == Outcome::Registered;
-        return {outcome, registered ? QString() : "taken"};
-    }
-    // The desktop's answer to a Pending registration.
-    void answer(Outcome o)
+    Registration registerKey() override { return answer(outcome, false); }
+    // The desktop's answer, at once or later to a Pending registration.
+    Registration answer(Outcome o, bool later = true)
     {
         registered = o == Outcome::Registered;
-        emit registrationFinished({o, registered ? QString() : "none here"});
+        const Registration r{o, registered ? QString() : "taken"};
+        if (later)
+            emit registrationFinished(r);
+        return r;
     }
-    void unregisterKey() override
-    {
-        ++unregistered;
-        registered = false;
-    }
+    void unregisterKey() override { ++unregistered, registered = false; }
     bool isRegistered() const override { return registered; }
     void press() { emit activated(); }
 };
@@ -124,8 +119,7 @@ private slots:
         const QDir root(QFileInfo(tmp.path()).canonicalFilePath());
         QVERIFY(root.mkpath("real") && root.mkpath("locked"));
         QVERIFY(QFile::link(tmp.filePath("real"), tmp.filePath("link")));
-        QFile file(tmp.filePath("file"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
+        sb::test::writeFile(tmp.path(), "file", {});
         QVERIFY(QFile::setPermissions(tmp.filePath("locked"), {}));
         // Relative folders are taken from the working directory.
         QVERIFY(QDir::setCurrent(root.path()));

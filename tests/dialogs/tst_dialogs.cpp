@@ -52,7 +52,6 @@ class TestDialogs : public QObject, sb::test::WindowDriver
 
 private slots:
     void init() { fresh(); }
-    void cleanup() { window.reset(); }
 
     // A row's name, after " | " the script on the window, and after " || "
     // the steps in the dialog it opens. A

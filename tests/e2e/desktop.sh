@@ -19,7 +19,7 @@
 set -u
 usage="usage: desktop.sh xembed|sni|x11|wayland path/to/stashbook [path/to/fake_input]"
 desktop=${1:?$usage} program=$(realpath -m "${2:?$usage}") fake_input=${3:-}
-pid="" mode=x11 win="" sessions=0 xdisplay="" step="" within="" timeout=5
+pid="" mode=x11 win="" sessions=0 xdisplay="" step="" within="" timeout=5 pids=()
 
 skip() { echo "SKIP: $*" && exit 77; }
 fail() {
@@ -40,7 +40,6 @@ needs() { # packages, tools...
     done
 }
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
-last_ok=$(now_ms)
 # Polls `$@` every 50 ms for up to $timeout seconds (fractions allowed).
 until_true() {
     local end=$(($(now_ms) + $(awk "BEGIN { print int($timeout * 1000) }")))
@@ -54,7 +53,6 @@ gone() { ! alive "$1"; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/stashbook-e2e.XXXXXX")
 mkdir -p "$work/data" "$work/other"
-pids=()
 cleanup() {
     for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
         kill -CONT "${pids[i]}" 2>/dev/null
@@ -167,7 +165,7 @@ expect() { timeout=${within:-5} until_true window_is "$1" || fail "the window is
 # Each step is done, then the window must get where it says within 5 s (or
 # $within seconds when the step sets it).
 run_steps() {
-    local line expected t
+    local line expected t last_ok=$(now_ms)
     while IFS= read -r line; do
         step=${line%% | *} expected=${line##* | } line=${line#* | }
         eval "${line% | *}" </dev/null

@@ -26,13 +26,6 @@ private slots:
         fresh();
         QGuiApplication::clipboard()->setText("before");
     }
-    void cleanup()
-    {
-        if (QWidget* menu = QApplication::activePopupWidget())
-            menu->close();
-        window.reset();
-    }
-
     // Scripts on the window over the files above (see window_driver.h).
     void scripts_data()
     {

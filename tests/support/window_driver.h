@@ -17,7 +17,8 @@
 //     exitat N (the program exits once N boxes were shown), noroom (every
 //     name of a temporary file taken), nosite (checks the state after a
 //     reload: no site selected, nothing shown for one).
-//   Reading: rows LIST, sel LIST, sel (the account lists: one row, their
+//   Reading: rows LIST, shown LIST N (what row N shows), sel LIST, sel (the account lists: one row,
+//   their
 //     current row too, or each list's), account (their selected texts),
 //     text WIDGET, title MENU, enabled WIDGET, focus, on (the site and
 //     account buttons enabled), clip, secret, boxes (titles), said (texts),
@@ -123,12 +124,8 @@ struct WindowDriver
     void fresh()
     {
         window.reset();
+        *this = WindowDriver();
         dir = std::make_unique<QTemporaryDir>();
-        notifier = FakePrompter();
-        dialogSteps.clear();
-        dialogs = 0;
-        opened.clear();
-        before.clear();
     }
 
     // Null stand-ins leave the desktop's own hot key and tray; with
@@ -195,6 +192,10 @@ struct WindowDriver
         using L = browse::SelectionList*;
         static const QHash<QString, std::function<QString(D&, S)>> reads = {
             {"rows", [](D& d, S a) { return d.rows(a).join('|'); }},
+            {"shown",
+             [](D& d, S a) {
+                 return d.list(a.section(' ', 0, 0))->item(a.section(' ', 1).toInt())->text();
+             }},
             {"sel", [](D& d, S a) { return QString::number(d.selectedRow(a)); }},
             {"sel ", // each list's current row follows its selected one
              [](D& d, S) {
