@@ -17,13 +17,13 @@
 //     exitat N (the program exits once N boxes were shown), noroom (every
 //     name of a temporary file taken), nosite (checks the state after a
 //     reload: no site selected, nothing shown for one).
-//   Reading: rows LIST, shown LIST N (what row N shows), sel LIST, sel (the account lists: one row,
-//   their
-//     current row too, or each list's), account (their selected texts),
-//     text WIDGET, title MENU, enabled WIDGET, focus, on (the site and
-//     account buttons enabled), clip, secret, boxes (titles), said (texts),
-//     count, url, opened, dialogs, open (the dialog is shown), menu (the
-//     items enabled in the menu open, "-" for none).
+//   Reading: rows LIST, shown LIST N (what row N shows), sel LIST, sel (the
+//     account lists: one row, their current row too, or each list's),
+//     account (their selected texts), text WIDGET, title MENU, enabled
+//     WIDGET, focus, on (the site and account buttons enabled), clip,
+//     secret, boxes (titles), said (texts), count, url, opened, dialogs,
+//     open (the dialog is shown), menu (the items enabled in the menu open,
+//     "-" for none).
 //   In a dialog (the steps `dialogSteps` run in every dialog that opens):
 //     type BOX TEXT (types over it; a line break is pasted), keys BOX TEXT,
 //     close OK|Cancel|Enter|Esc|close box|Enter on Cancel; BOX is the
