@@ -25,13 +25,9 @@ const QString kNewsDamaged = "file S = News,news.example|Mail,mail.example|news,
 // In file order, unsorted: the list shows Apple, Banana, Cherry.
 const QString kFruit = "write S Cherry,cherry.example|Apple,apple.example|Banana,banana.example; ";
 
-// Account rows: sites Bank (no accounts), Mail and News, listed in that
-// order. News lists zed, alice, mike; Mail alice. Some records spell their
-// site otherwise than the sites file.
-
-// Sites Bank (no accounts), Mail and News, listed in that order. News lists
-// zed, alice, mike; Mail alice. Some records spell their site otherwise than
-// the sites file.
+// For the accounts: sites Bank (no accounts), Mail and News, listed in
+// that order. News lists zed, alice, mike; Mail alice. Some records spell
+// their site otherwise than the sites file.
 const QString kAccounts = "NEWS,zed,pw-z,x-z|Mail,alice,pw-ma,|news,alice,pw-a,x-a|News,mike,pw-m,";
 const QString kDuplicate = "boxes = [Stashbook]  :ERROR:  Account Already Exists; said = Cannot "
                            "Create '%1'. Account Already Exists.";
@@ -54,8 +50,8 @@ private slots:
     void init() { fresh(); }
 
     // A row's name, after " | " the script on the window, and after " || "
-    // the steps in the dialog it opens. A
-    // refusal keeps the dialog open on the box at fault, its text selected;
+    // the steps in the dialog it opens. A refusal keeps the dialog open on
+    // the box at fault, its text selected;
     // the list is read afresh after every closing, a new site selected by
     // its name, an edited one by its row, whichever site that now holds; a
     // new account by its name, an edited one by its row, and a removal
