@@ -9,11 +9,13 @@ set -euo pipefail
 # (dpkg-dev: dpkg-buildflags, Debian's hardening flags for optimised builds.)
 build_packages=(g++ make cmake ninja-build git pkg-config qt6-base-dev qt6-qpa-plugins
     libxcb1-dev libgl-dev fonts-dejavu-core dpkg-dev)
-test_packages=(xvfb xauth openbox tint2 xdotool x11-utils xclip clang-14 libclang-rt-14-dev librsvg2-bin desktop-file-utils appstream lintian)
+test_packages=(xvfb xauth openbox tint2 xdotool x11-utils xclip copyq clang-14 libclang-rt-14-dev librsvg2-bin desktop-file-utils appstream lintian)
 
 # The trays: XFixes notices of XEmbed trays coming and going; a
 # StatusNotifierItem host, its bus and D-Bus client, and pixel checks.
 build_packages+=(libxcb-xfixes0-dev)
+# Reading the CSV exports of browsers and password managers.
+build_packages+=(libcsv-dev)
 test_packages+=(lxqt-panel dbus-daemon libglib2.0-bin imagemagick)
 # Ctrl+T on Wayland: a headless KWin with its desktop portal and Xwayland,
 # both Qt's Wayland platforms, and what the fake-input client is built from.

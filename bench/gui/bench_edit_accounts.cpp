@@ -1,7 +1,9 @@
 // Adding, editing and removing an account on large record files: the time
 // from OK (or Yes) to the refreshed view, with the site and the account row
 // selected again. Each round adds an account to a site, edits it and removes
-// it, so the files end as they began. Prints median and best of the rounds,
+// it, so the files end as they began; the removal is undone (Ctrl+Z, the
+// account back and selected) and made again (Ctrl+Shift+Z) on the way.
+// Prints median and best of the rounds,
 // and the steps on their own: the check read, the append, the rewrite, the
 // reload and the selection of the site.
 //
@@ -55,7 +57,7 @@ int main(int argc, char* argv[])
         };
     };
 
-    Timings add, edit, remove;
+    Timings add, edit, remove, undo, redo;
     for (int i = 0; i < rounds; ++i) {
         const int site = static_cast<int>((i * 7919LL) % rows);
         siteList->setCurrentRow(site);
@@ -81,6 +83,17 @@ int main(int argc, char* argv[])
         remove.stop();
         if (siteList->currentRow() != site || !users->selectedItems().isEmpty())
             fail("the site is not shown again");
+
+        undo.start();
+        window.Undo_Last_Change();
+        undo.stop();
+        if (siteList->currentRow() != site || users->currentRow() != added)
+            fail("the account taken back is not selected");
+        redo.start();
+        window.Redo_Last_Change();
+        redo.stop();
+        if (siteList->currentRow() != site || users->findItems(user, Qt::MatchExactly).size())
+            fail("the account is not removed again");
     }
     if (window.accountCount() != accounts)
         fail("the accounts file did not come back to its size");
@@ -114,6 +127,8 @@ int main(int argc, char* argv[])
     sb::bench::print("  ", 40, "Add Account", add);
     sb::bench::print("  ", 40, "Edit Account", edit);
     sb::bench::print("  ", 40, "Remove Account", remove);
+    sb::bench::print("  ", 40, "Ctrl+Z of Remove Account", undo);
+    sb::bench::print("  ", 40, "Ctrl+Shift+Z of Remove Account", redo);
     std::printf("Steps:\n");
     sb::bench::print("  ", 40, "check: one read of the accounts file", check);
     sb::bench::print("  ", 40, "append one record", append);

@@ -1,6 +1,7 @@
 // Adding, renaming (accounts moved: Yes) and removing a site (accounts too:
 // Yes, Yes) on large record files, each timed from the OK click to the
-// refreshed list with its site selected again, as the user waits for it.
+// refreshed list with its site selected again, as the user waits for it;
+// each is then undone (Ctrl+Z), timed from the key to the refreshed list.
 // Beside them, in the same run, the steps an edit cannot avoid: one rewrite
 // of each file, one Load_Lists and one site selection.
 //
@@ -35,7 +36,15 @@ int main(int argc, char* argv[])
                 window.accountCount(), runs);
     auto rowFor = [siteList](int i) { return static_cast<int>((i * 7919LL) % siteList->count()); };
 
-    Timings add, edit, remove;
+    Timings add, edit, remove, undoAdd, undoEdit, undoRemove;
+    // Ctrl+Z right after the change; the list shows `rows` sites again.
+    auto undo = [&](Timings& timing, int rows) {
+        timing.start();
+        window.Undo_Last_Change();
+        timing.stop();
+        if (siteList->count() != rows)
+            fail("the undo did not bring the list back");
+    };
     for (int i = 0; i < runs; ++i) {
         const QString name = QStringLiteral("Bench Site %1").arg(i);
         prompter.onDialog = [&](QDialog& d) {
@@ -46,6 +55,7 @@ int main(int argc, char* argv[])
         add.stop();
         if (!siteList->currentItem() || siteList->currentItem()->text() != name)
             fail("the added site is not selected");
+        undo(undoAdd, siteList->count() - 1);
     }
     for (int i = 0; i < runs; ++i) {
         const int row = rowFor(i);
@@ -58,6 +68,7 @@ int main(int argc, char* argv[])
         edit.stop();
         if (siteList->currentRow() != row)
             fail("the row is not selected again after an edit");
+        undo(undoEdit, siteList->count());
     }
     prompter.onDialog = nullptr;
     for (int i = 0; i < runs; ++i) {
@@ -68,6 +79,7 @@ int main(int argc, char* argv[])
         remove.stop();
         if (siteList->count() != rows - 1)
             fail("the site is still listed after its removal");
+        undo(undoRemove, rows);
     }
 
     // The steps an edit is made of, each alone.
@@ -96,6 +108,9 @@ int main(int argc, char* argv[])
     sb::bench::print("", 50, "Add Site: OK to the new site selected", add);
     sb::bench::print("", 50, "Edit Site, transfer Yes: OK to the row selected", edit);
     sb::bench::print("", 50, "Remove Site, Yes, Yes: click to the reloaded list", remove);
+    sb::bench::print("", 50, "Ctrl+Z of Add Site", undoAdd);
+    sb::bench::print("", 50, "Ctrl+Z of Edit Site (accounts moved back)", undoEdit);
+    sb::bench::print("", 50, "Ctrl+Z of Remove Site (its accounts back)", undoRemove);
     sb::bench::print("", 50, "one rewrite of the sites file", rewriteSites);
     sb::bench::print("", 50, "one rewrite of the accounts file", rewriteAccounts);
     sb::bench::print("", 50, "one Load_Lists", load);
@@ -110,5 +125,10 @@ int main(int argc, char* argv[])
     const bool fast = std::max({add.median(), edit.median(), remove.median()}) < 100.0;
     std::printf("target: each under 100 ms: %s; the edit within 2x of the steps: %s\n",
                 fast ? "met" : "MISSED", edit.median() < 2 * steps ? "met" : "MISSED");
+    const bool undoFast = undoAdd.median() <= add.median() && undoEdit.median() <= edit.median() &&
+                          undoRemove.median() <= remove.median();
+    std::printf("target: each undo no longer than the change it undoes: %s (%.2fx, %.2fx, %.2fx)\n",
+                undoFast ? "met" : "MISSED", undoAdd.median() / add.median(),
+                undoEdit.median() / edit.median(), undoRemove.median() / remove.median());
     return 0;
 }

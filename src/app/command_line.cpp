@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QSettings>
 
 #include <cstdio>
 #include <filesystem>
@@ -66,7 +67,22 @@ CommandLine refuse(const QString& program, const QString& message)
             {}};
 }
 
+const QString kClipboardKey = QStringLiteral("clipboard-seconds");
+
+// A number of seconds from 0 to kMaxClipboardSeconds, or -1.
+int clipboardSeconds(const QString& text)
+{
+    bool ok = false;
+    const int seconds = text.trimmed().toInt(&ok);
+    return ok && seconds >= 0 && seconds <= kMaxClipboardSeconds ? seconds : -1;
+}
+
 } // namespace
+
+QSettings programSettings()
+{
+    return QSettings(QStringLiteral("Stashbook"), QStringLiteral("Stashbook"));
+}
 
 void nameProgram()
 {
@@ -97,7 +113,14 @@ CommandLine readCommandLine(const QStringList& arguments)
         QStringLiteral("Shows the window of the Stashbook running on the data folder if it is "
                        "hidden, and hides it if it is shown; starts Stashbook when none runs. "
                        "Bind a key to this where the desktop gives programs no global key."));
-    parser.addOptions({help, version, dataDir, toggle});
+    const QCommandLineOption clipboard(
+        kClipboardKey,
+        QStringLiteral("How many seconds a copied password stays on the clipboard (0: until "
+                       "Stashbook ends; default: %1, or \"%2\" in the settings file).")
+            .arg(kClipboardSeconds)
+            .arg(kClipboardKey),
+        QStringLiteral("N"));
+    parser.addOptions({help, version, dataDir, toggle, clipboard});
     // Qt's options are words after a single dash ("-platform xcb").
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     addQtOptions(parser);
@@ -125,8 +148,28 @@ CommandLine readCommandLine(const QStringList& arguments)
     if (!problem.isEmpty())
         return refuse(program,
                       QStringLiteral("cannot use the data folder \"%1\": %2.").arg(given, problem));
-    return {
-        CommandLine::Action::Run, {}, QFileInfo(given).canonicalFilePath(), parser.isSet(toggle)};
+    int seconds = kClipboardSeconds;
+    if (parser.isSet(clipboard)) {
+        seconds = clipboardSeconds(parser.value(clipboard));
+        if (seconds < 0)
+            return refuse(program, QStringLiteral("--clipboard-seconds takes a whole number of "
+                                                  "seconds from 0 to %1, not \"%2\".")
+                                       .arg(kMaxClipboardSeconds)
+                                       .arg(parser.value(clipboard)));
+    } else if (const QVariant saved = programSettings().value(kClipboardKey); saved.isValid()) {
+        seconds = clipboardSeconds(saved.toString());
+        if (seconds < 0) {
+            qWarning("Stashbook: ignoring \"%s\" in the settings file: not a number of seconds "
+                     "from 0 to %d",
+                     qUtf8Printable(kClipboardKey), kMaxClipboardSeconds);
+            seconds = kClipboardSeconds;
+        }
+    }
+    return {CommandLine::Action::Run,
+            {},
+            QFileInfo(given).canonicalFilePath(),
+            parser.isSet(toggle),
+            seconds};
 }
 
 int printCommandLineOutcome(const CommandLine& line)

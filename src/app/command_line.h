@@ -1,6 +1,6 @@
 // What the program is told when it starts: its name, version and desktop
-// identity, and the command line (--help, --version, --data-dir DIR,
-// --toggle).
+// identity, its settings file, and the command line (--help, --version,
+// --data-dir DIR, --toggle, --clipboard-seconds N).
 //
 // The command line is read before any window exists, so that a mistake in it
 // ends the program with a message on the terminal and nothing on the screen.
@@ -8,6 +8,8 @@
 
 #include <QString>
 #include <QStringList>
+
+class QSettings;
 
 namespace sb::app {
 
@@ -18,6 +20,13 @@ constexpr int kUsageError = 2;
 // Names the program to Qt: application name and version, and the desktop
 // entry (the application id) that desktops match its windows with.
 void nameProgram();
+
+// The settings file, ~/.config/Stashbook/Stashbook.conf.
+QSettings programSettings();
+
+// How long a copied password stays on the clipboard by default, and at most.
+constexpr int kClipboardSeconds = 30;
+constexpr int kMaxClipboardSeconds = 86400;
 
 struct CommandLine
 {
@@ -34,6 +43,10 @@ struct CommandLine
     // --toggle: the program already running on dataDir is to show its window
     // if hidden and hide it if shown; with none running, this one starts.
     bool toggle = false;
+    // How many seconds a copied password stays on the clipboard (0: until
+    // exit): --clipboard-seconds, else "clipboard-seconds" in the settings
+    // file, else kClipboardSeconds.
+    int clipboardSeconds = kClipboardSeconds;
 };
 
 // Reads `arguments` (the program's name first), before any application

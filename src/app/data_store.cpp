@@ -48,8 +48,11 @@ bool DataStore::commit(const std::vector<Edit>& edits, store::CommitResult* resu
     std::vector<store::Edit> files;
     files.reserve(edits.size());
     for (const Edit& e : edits)
-        files.push_back({file(e.kind), e.rule, e.append});
-    return check(store::commit(dir_, files, tempNames_, result));
+        files.push_back({file(e.kind), e.rule, e.append, e.atEnd});
+    store::CommitResult own;
+    store::CommitResult& done = result ? *result : own;
+    const store::Status status = store::commit(dir_, files, tempNames_, &done);
+    return done.aborted.empty() ? check(status) : false;
 }
 
 void DataStore::open()

@@ -34,8 +34,9 @@ int main(int argc, char* argv[])
     // window shown: the program ends through its exit item alone.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    sb::app::frmStashbook window{
-        sb::app::Environment{QFileInfo(line.dataDir).filesystemFilePath()}};
+    sb::app::Environment environment{QFileInfo(line.dataDir).filesystemFilePath()};
+    environment.clipboardDelay = std::chrono::seconds(line.clipboardSeconds);
+    sb::app::frmStashbook window{environment};
     QObject::connect(&instance, &sb::app::SingleInstance::bringBackRequested, &window,
                      &sb::app::frmStashbook::Bring_Back);
     QObject::connect(&instance, &sb::app::SingleInstance::toggleRequested, &window,

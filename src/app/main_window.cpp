@@ -10,8 +10,10 @@
 #include "browse/site_list_part.h"
 #include "common/font_fit.h"
 #include "common/twips.h"
+#include "history/undo_history.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -19,6 +21,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 
 namespace sb::app {
@@ -36,6 +39,17 @@ constexpr int kClientHeight = 5880;
 constexpr int kStatusTop = 5475;
 
 const QString kBar = QStringLiteral("<\u00a6>");
+const QString kCountdown = QStringLiteral("Password copied: the clipboard is cleared in ");
+// How long the status bar tells what was just done.
+constexpr int kDoneShownMs = 20000;
+
+// "Removed site ..." as the rest of a sentence.
+QString lowerFirst(QString text)
+{
+    if (!text.isEmpty())
+        text[0] = text[0].toLower();
+    return text;
+}
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
                         const QString& tip = {})
@@ -116,6 +130,7 @@ frmStashbook::frmStashbook(Environment env, QWidget* parent)
 {
     setObjectName(QStringLiteral("frmStashbook"));
     setWindowIcon(programIcon());
+    setAcceptDrops(true); // a CSV file to import
     buildControls();
     buildMenus();
     setTabOrder();
@@ -127,6 +142,11 @@ frmStashbook::frmStashbook(Environment env, QWidget* parent)
         Prompts = Own_Modal;
     }
     Store = std::make_unique<DataStore>(env_.dataDir, *Prompts);
+    Changes = std::make_unique<history::UndoHistory>(*Store);
+    Changes->onRecorded = [this](const QString& description) {
+        Show_Status(description + QStringLiteral(". Ctrl+Z undoes."));
+    };
+    Clipboard_Guard.setDelay(env_.clipboardDelay);
     Tray_Shell = new Shell(this, {mnu_File, mnu_File_Restore_or_Hide, mnu_File_Exit}, env_.hotKey,
                            env_.tray, *Prompts, Clipboard_Guard, env_.dataDir);
     Sites = new browse::SiteListPart(lst_Site, cmd_Sites, this);
@@ -259,6 +279,14 @@ void frmStashbook::connectHandlers()
             &frmStashbook::lst_Password_Click);
     connect(lst_Referral_URL, &QListWidget::itemSelectionChanged, this,
             &frmStashbook::lst_Referral_URL_Click);
+    connect(&Clipboard_Guard, &ClipboardGuard::countdown, this,
+            &frmStashbook::Show_Clipboard_Countdown);
+    const auto shortcut = [this](QKeySequence keys, void (frmStashbook::*run)()) {
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, run);
+    };
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Z), &frmStashbook::Undo_Last_Change);
+    shortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), &frmStashbook::Redo_Last_Change);
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Y), &frmStashbook::Redo_Last_Change);
     // Exit while a box or a dialog is open ends the program at once.
     if (Own_Modal)
         connect(Tray_Shell, &Shell::exiting, Own_Modal, &Modal::endAll);
@@ -350,6 +378,76 @@ void frmStashbook::cmd_Reload_Click()
 {
     Load_Lists();
     lst_Site->setFocus();
+}
+
+// --- Status bar and undo ---------------------------------------------------------
+
+void frmStashbook::Show_Status(const QString& text)
+{
+    sts_Bar->showMessage(text, kDoneShownMs);
+}
+
+void frmStashbook::Show_Clipboard_Countdown(int secondsLeft)
+{
+    // A password just copied shows its countdown; what is done afterwards
+    // takes the bar for a while, and then the countdown comes back.
+    const QString shown = sts_Bar->currentMessage();
+    const bool mine =
+        secondsLeft > Countdown_Left || shown.isEmpty() || shown.startsWith(kCountdown);
+    Countdown_Left = secondsLeft;
+    const QString text = kCountdown + QString::number(secondsLeft) + QStringLiteral(" s");
+    if (secondsLeft > 0 && mine)
+        sts_Bar->showMessage(text);
+    else if (mine)
+        sts_Bar->clearMessage();
+    Tray_Shell->setTrayTip(secondsLeft > 0 && !isVisible() ? text : QString());
+}
+
+void frmStashbook::Undo_Last_Change()
+{
+    Take_Back(false);
+}
+
+void frmStashbook::Redo_Last_Change()
+{
+    Take_Back(true);
+}
+
+void frmStashbook::Take_Back(bool redo)
+{
+    if (QApplication::activeModalWidget() || Tray_Shell->exitRequested())
+        return;
+    using Result = history::UndoHistory::Outcome::Result;
+    const history::UndoHistory::Outcome out = redo ? Changes->redo() : Changes->undo();
+    const QString what = lowerFirst(out.description);
+    switch (out.result) {
+    case Result::Nothing:
+        Show_Status(redo ? QStringLiteral("Nothing to redo.") : QStringLiteral("Nothing to undo."));
+        return;
+    case Result::Failed: // reported
+        return;
+    case Result::Refused:
+        Prompts->error(
+            redo ? QStringLiteral("[Stashbook]  :Redo:  Cannot Redo")
+                 : QStringLiteral("[Stashbook]  :Undo:  Cannot Undo"),
+            (redo ? QStringLiteral("Cannot redo: ") : QStringLiteral("Cannot undo: ")) + what +
+                QStringLiteral(".\r\n") + out.refusal +
+                QStringLiteral("\r\nNothing was written; this change can no longer be ") +
+                (redo ? QStringLiteral("redone.") : QStringLiteral("undone.")));
+        return;
+    case Result::Done:
+        break;
+    }
+    if (!Load_Lists())
+        return;
+    // As after a change: the site (and account) shown, or Add waiting.
+    if (out.focus.site.isEmpty() || !Sites->selectName(out.focus.site))
+        cmd_Add_Site->setFocus();
+    else if (!out.focus.username.isEmpty())
+        Accounts->selectUsername(out.focus.username);
+    Show_Status(
+        (redo ? QStringLiteral("Redone: ") : QStringLiteral("Undone: ")) + what +
+        (redo ? QStringLiteral(". Ctrl+Z undoes.") : QStringLiteral(". Ctrl+Shift+Z redoes.")));
 }
 
 // --- Shell --------------------------------------------------------------------

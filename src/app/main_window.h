@@ -10,6 +10,7 @@
 
 #include <QWidget>
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 
@@ -22,6 +23,9 @@ class QStatusBar;
 
 namespace sb::common {
 class Prompter;
+}
+namespace sb::history {
+class UndoHistory;
 }
 namespace sb::browse {
 class AccountTable;
@@ -44,6 +48,8 @@ struct Environment
     common::Prompter* prompter = nullptr; // message boxes and dialogs
     GlobalHotKey* hotKey = nullptr;       // Ctrl+T
     TrayIcon* tray = nullptr;             // the system tray
+    // How long a copied password stays on the clipboard; zero: until exit.
+    std::chrono::milliseconds clipboardDelay{30000};
 };
 
 class frmStashbook : public QWidget
@@ -93,6 +99,11 @@ public slots:
     void cmd_Go_Click();
     void cmd_Go_Referral_URL_Click();
 
+    // Undo (Ctrl+Z) and redo (Ctrl+Shift+Z, Ctrl+Y) of the changes made
+    // through the window; nothing while a box or a dialog is open.
+    void Undo_Last_Change();
+    void Redo_Last_Change();
+
     // Site editing (main_window_sites.cpp).
     void cmd_Add_Site_Click();
     void cmd_Edit_Site_Click();
@@ -133,9 +144,19 @@ public slots:
     void lst_Referral_URL_MouseDown(const QPoint& globalPos);
     void lst_Site_MouseDown(const QPoint& globalPos);
 
+    // Moving records in and out (main_window_import.cpp): the site menu's
+    // last items, and a CSV file dropped on the window. An import shows what
+    // it would do first; afterwards the lists are reloaded and the first
+    // site imported is selected.
+    void mnu_Site_Import_CSV_Click();
+    void mnu_Site_Export_CSV_Click();
+    void Import_CSV_File(const QString& path);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void buildControls();
@@ -154,7 +175,9 @@ private:
     Modal* Own_Modal = nullptr;          // when no prompter was given
     common::Prompter* Prompts = nullptr; // every box and dialog
     std::unique_ptr<DataStore> Store;    // the two record files
-    Shell* Tray_Shell = nullptr;         // tray, Ctrl+T, hide and restore
+    // In front of Store: every change goes through it, to be undone.
+    std::unique_ptr<history::UndoHistory> Changes;
+    Shell* Tray_Shell = nullptr; // tray, Ctrl+T, hide and restore
     browse::SiteListPart* Sites = nullptr;
     browse::AccountTable* Accounts = nullptr;
     // Site editing.
@@ -165,6 +188,13 @@ private:
     // After an account dialog or a removal: the lists read afresh and the
     // site at `siteRow` shown again. False when the files could not be read.
     bool Reload_Showing_Site(int siteRow);
+
+    // The status bar: what was just done, or how long a copied password
+    // stays on the clipboard.
+    void Show_Status(const QString& text);
+    void Show_Clipboard_Countdown(int secondsLeft);
+    int Countdown_Left = 0; // as last shown
+    void Take_Back(bool redo);
 
     // Copying.
     void Show_Account_Copy_Menu(const QPoint& globalPos);
@@ -227,6 +257,9 @@ private:
     QMenu* mnu_Site_Copy_All_Show = nullptr;
     QAction* mnu_Site_Copy_All_Show_Without = nullptr;
     QAction* mnu_Site_Copy_All_Show_With = nullptr;
+    QAction* Hyphen7 = nullptr;
+    QAction* mnu_Site_Import_CSV = nullptr;
+    QAction* mnu_Site_Export_CSV = nullptr;
 };
 
 } // namespace sb::app

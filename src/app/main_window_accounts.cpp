@@ -1,12 +1,12 @@
 // The main window's handlers of account editing: adding, changing and removing accounts.
 #include "app/main_window.h"
 
-#include "app/data_store.h"
 #include "browse/account_table.h"
 #include "browse/selection_list.h"
 #include "browse/site_list_part.h"
 #include "dialogs/account/frm_account_add.h"
 #include "dialogs/account/frm_account_edit.h"
+#include "history/undo_history.h"
 
 #include <QPushButton>
 
@@ -51,7 +51,7 @@ void frmStashbook::cmd_Add_Account_Click()
     const int expectedRows =
         !shown.isEmpty() && browse::isNoAccountsRow(shown.first()) ? 1 : int(shown.size()) + 1;
     {
-        frmAccount_Add dialog(*Store, *Prompts, Sites->selectedName(), this);
+        frmAccount_Add dialog(*Changes, *Prompts, Sites->selectedName(), this);
         if (Prompts->run(dialog) == QDialog::Accepted)
             NewUsername = dialog.addedUsername();
         if (Prompts->exiting())
@@ -70,8 +70,8 @@ void frmStashbook::cmd_Edit_Account_Click()
     const int siteRow = Sites->selectedRow();
     const int accountRow = Accounts->selectedRow();
     {
-        frmAccount_Edit dialog(*Store, *Prompts, Sites->selectedName(), selectedAccount(*Accounts),
-                               this);
+        frmAccount_Edit dialog(*Changes, *Prompts, Sites->selectedName(),
+                               selectedAccount(*Accounts), this);
         if (dialog.Form_Load())
             Prompts->run(dialog);
         if (Prompts->exiting())
@@ -89,7 +89,7 @@ void frmStashbook::cmd_Remove_Account_Click()
     if (!Prompts->ask(kRemoveTitle, removeQuestion(account.username)) || Prompts->exiting())
         return;
     const int siteRow = Sites->selectedRow();
-    if (!SiteAccounts(*Store, Sites->selectedName()).remove(account))
+    if (!SiteAccounts(*Changes, Sites->selectedName()).remove(account))
         return;
     if (Reload_Showing_Site(siteRow))
         cmd_Add_Account->setFocus();

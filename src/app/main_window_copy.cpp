@@ -45,6 +45,7 @@ void frmStashbook::connectCopying()
                                        QStringLiteral("Don't Show Sites In List"));
     mnu_Site_Copy_All_Show = submenu(mnu_Site_Copy_All_Accounts, "mnu_Site_Copy_All_Show",
                                      QStringLiteral("Show Sites In List"));
+    Hyphen7 = separator(mnu_Copy_Site, "Hyphen7", nullptr);
 
     // The commands, each put before `before` (or at the end) of its menu.
     using Handler = void (frmStashbook::*)();
@@ -92,6 +93,10 @@ void frmStashbook::connectCopying()
         {&frmStashbook::mnu_Site_Copy_All_Show_With, "mnu_Site_Copy_All_Show_With",
          "With Extra Info", &frmStashbook::mnu_Site_Copy_All_Show_With_Click,
          mnu_Site_Copy_All_Show, nullptr},
+        {&frmStashbook::mnu_Site_Import_CSV, "mnu_Site_Import_CSV", "Import From CSV File...",
+         &frmStashbook::mnu_Site_Import_CSV_Click, mnu_Copy_Site, nullptr},
+        {&frmStashbook::mnu_Site_Export_CSV, "mnu_Site_Export_CSV", "Export To CSV File...",
+         &frmStashbook::mnu_Site_Export_CSV_Click, mnu_Copy_Site, nullptr},
     };
     for (const auto& i : items) {
         auto* a = new QAction(QString::fromUtf8(i.caption), i.menu);

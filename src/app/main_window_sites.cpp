@@ -1,10 +1,10 @@
 // The main window's handlers of site editing: adding, changing and removing sites.
 #include "app/main_window.h"
 
-#include "app/data_store.h"
 #include "browse/site_list_part.h"
 #include "dialogs/site/site_dialogs.h"
 #include "dialogs/site/site_edits.h"
+#include "history/undo_history.h"
 
 #include <QPushButton>
 
@@ -22,7 +22,7 @@ void frmStashbook::cmd_Add_Site_Click()
     // The new site is looked for only when the list grew by exactly one row.
     const int expectedRows = Sites->count() + 1;
     {
-        dialogs::site::frmSite_Add dialog(*Store, *Prompts, this);
+        dialogs::site::frmSite_Add dialog(*Changes, *Prompts, this);
         if (Prompts->run(dialog) == QDialog::Accepted)
             NewSiteName = dialog.addedName();
     }
@@ -43,7 +43,7 @@ void frmStashbook::cmd_Edit_Site_Click()
     // in the list, the row holds another site.
     const int row = Sites->selectedRow();
     {
-        dialogs::site::frmSite_Edit dialog(*Store, *Prompts, Sites->selectedName(), this);
+        dialogs::site::frmSite_Edit dialog(*Changes, *Prompts, Sites->selectedName(), this);
         if (dialog.Form_Load() && !Prompts->exiting())
             Prompts->run(dialog);
     }
@@ -59,7 +59,7 @@ void frmStashbook::cmd_Rem_Site_Click()
 {
     if (Sites->selectedRow() < 0)
         return;
-    if (!dialogs::site::removeSite(*Store, *Prompts, Sites->selectedName()))
+    if (!dialogs::site::removeSite(*Changes, *Prompts, Sites->selectedName()))
         return;
     Load_Lists();
     cmd_Add_Site->setFocus();

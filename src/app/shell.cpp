@@ -1,6 +1,7 @@
 #include "app/shell.h"
 
 #include "app/clipboard_guard.h"
+#include "app/command_line.h"
 #include "app/hotkey.h"
 #include "app/platform.h"
 #include "app/tray.h"
@@ -28,12 +29,6 @@ const QString kNoGlobalKeyTitle =
     QStringLiteral("[Stashbook]  :Hot Key:  No Global Keys On This Desktop");
 // In the settings file: whether to tell at start-up that there is no global key.
 const QString kTellNoGlobalKey = QStringLiteral("startUp/tellNoGlobalKey");
-
-// The settings file, ~/.config/Stashbook/Stashbook.conf.
-QSettings settings()
-{
-    return QSettings(QStringLiteral("Stashbook"), QStringLiteral("Stashbook"));
-}
 
 QString shellQuoted(const QString& word)
 {
@@ -100,6 +95,11 @@ void Shell::addTrayIcon()
 void Shell::removeTrayIcon()
 {
     tray_->remove();
+}
+
+void Shell::setTrayTip(const QString& tip)
+{
+    tray_->setTip(tip.isEmpty() ? kTrayTip : tip);
 }
 
 bool Shell::trayInUse() const
@@ -236,7 +236,7 @@ void Shell::hotKeyRegistered(const GlobalHotKey::Registration& r)
         if (r.error.isEmpty())
             break;
         qInfo("Stashbook: Control-T is not available: %s", qUtf8Printable(r.error));
-        if (!settings().value(kTellNoGlobalKey, true).toBool())
+        if (!programSettings().value(kTellNoGlobalKey, true).toBool())
             break;
         if (!prompter_.ask(kNoGlobalKeyTitle,
                            QStringLiteral("This desktop gives programs no global key, so "
@@ -245,7 +245,7 @@ void Shell::hotKeyRegistered(const GlobalHotKey::Registration& r)
                                advice() +
                                QStringLiteral("\n\nTell this again at the next start?")) &&
             !prompter_.exiting())
-            settings().setValue(kTellNoGlobalKey, false);
+            programSettings().setValue(kTellNoGlobalKey, false);
         break;
     }
 }

@@ -58,6 +58,8 @@ public:
 
     void addTrayIcon();
     void removeTrayIcon();
+    // The tray icon's tip: `tip`, or the program's name when empty.
+    void setTrayTip(const QString& tip);
     // Shows or hides the window, by the caption of the tray menu's first item.
     void toggle();
     // Gives the key and the icon back, clears a password left on the

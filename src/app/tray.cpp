@@ -35,6 +35,15 @@ void SystemTrayIcon::remove()
     follow();
 }
 
+void SystemTrayIcon::setTip(const QString& tip)
+{
+    if (tip == tip_)
+        return;
+    tip_ = tip;
+    if (icon_)
+        icon_->setToolTip(tip);
+}
+
 void SystemTrayIcon::follow()
 {
     TrayKind target = TrayKind::None;

@@ -47,6 +47,8 @@ public:
     virtual void add(const QIcon& icon, const QString& tip, QMenu* menu) = 0;
     // Takes the icon out of the tray at once and for good.
     virtual void remove() = 0;
+    // The text shown when the pointer rests on the icon.
+    virtual void setTip(const QString& tip) = 0;
     // The tray the icon is in now (None while it is in none). Known from
     // what the desktop last told; cheap, never asks the desktop.
     virtual TrayKind kind() const = 0;
@@ -103,6 +105,7 @@ public:
 
     void add(const QIcon& icon, const QString& tip, QMenu* menu) override;
     void remove() override;
+    void setTip(const QString& tip) override;
     TrayKind kind() const override { return kind_; }
 
 private:

@@ -63,12 +63,14 @@ public:
     // content, or none does, whenever the program or the machine stops.
     // Records are read under the folder's lock, and content another program
     // wrote meanwhile is never overwritten unread. `result`, when given,
-    // tells which records changed.
+    // tells which records changed. A rule's Abort is no file error: it is
+    // not reported, and `result->aborted` tells its reason.
     struct Edit
     {
         RecordKind kind;
         store::Rule rule;                  // streams every record; the file must exist
         std::vector<store::Record> append; // added at the end (the file is made when missing)
+        std::function<std::optional<store::Abort>(long long records)> atEnd = {}; // see store::Edit
     };
     virtual bool commit(const std::vector<Edit>& edits, store::CommitResult* result = nullptr) = 0;
 

@@ -78,6 +78,8 @@ public:
     bool replacedOld() const { return state_ == State::Exchanged || state_ == State::Renamed; }
     bool inPlace() const { return replacedOld() || state_ == State::Created; }
     bool pending() const { return state_ == State::Written; }
+    // Why the rule stopped the change, if it did.
+    const std::string& aborted() const { return aborted_; }
     // The temporary file stays for the journal to complete the change.
     void keep() { keep_ = true; }
 
@@ -420,10 +422,14 @@ private:
                 return "record " + std::to_string(reader.records()) + ": " + *refused;
             return std::nullopt;
         };
+        // A fresh copy for every try: the rule may count what it has seen.
+        Rule rule = edit_.rule;
         while (reader.next(&record)) {
-            RuleAnswer answer = edit_.rule(record);
+            RuleAnswer answer = rule(record);
             std::optional<std::string> refused;
-            if (std::holds_alternative<Keep>(answer)) {
+            if (auto* abort = std::get_if<Abort>(&answer)) {
+                return abortWith(std::move(abort->reason));
+            } else if (std::holds_alternative<Keep>(answer)) {
                 refused = encode(record);
             } else {
                 RecordChange change{reader.records() - 1, record, {}};
@@ -447,7 +453,17 @@ private:
         }
         if (reader.failed())
             return fail(reader.message());
+        if (edit_.atEnd) {
+            if (std::optional<Abort> abort = edit_.atEnd(reader.records()))
+                return abortWith(std::move(abort->reason));
+        }
         return writeAppended(out, written);
+    }
+
+    Status abortWith(std::string reason)
+    {
+        aborted_ = reason;
+        return fail(std::move(reason));
     }
 
     // Saves the temporary file to disk with the record file's owner and
@@ -511,6 +527,7 @@ private:
     State state_ = State::None;
     bool noExchange_ = false;
     bool keep_ = false;
+    std::string aborted_;
 };
 
 using Changes = std::vector<std::unique_ptr<FileChange>>;
@@ -673,8 +690,11 @@ Status commit(const std::filesystem::path& dir, const std::vector<Edit>& edits,
         changes.clear();
         for (const Edit& edit : edits) {
             changes.push_back(std::make_unique<FileChange>(edit, ops, unchanged));
-            if (Status s = changes.back()->prepare(names); !s)
+            if (Status s = changes.back()->prepare(names); !s) {
+                if (result != nullptr)
+                    result->aborted = changes.back()->aborted();
                 return s;
+            }
         }
         for (std::size_t i = 0; i < changes.size(); ++i) {
             for (std::size_t j = 0; j < i; ++j) {

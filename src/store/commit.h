@@ -50,7 +50,16 @@ struct Expand
 {
     std::vector<Record> records;
 };
-using RuleAnswer = std::variant<Keep, Drop, Replace, Expand>;
+// The file is not what the rule expects: the commit stops, nothing is
+// written, and it fails with `reason` (CommitResult::aborted).
+struct Abort
+{
+    std::string reason;
+};
+using RuleAnswer = std::variant<Keep, Drop, Replace, Expand, Abort>;
+// Called for every record in file order. A commit that starts again (another
+// program changed the file meanwhile) calls a fresh copy of the rule, so a
+// rule may count the records it has seen.
 using Rule = std::function<RuleAnswer(const Record&)>;
 
 // The numbers of the temporary files "SB-t<n>.txt", 1..10000. The generator
@@ -109,6 +118,9 @@ struct Edit
     Rule rule;
     // Records added at the end of the file.
     std::vector<Record> append;
+    // With a rule: called after the last record with the number of records
+    // read; an Abort stops the commit as the rule's own does.
+    std::function<std::optional<Abort>(long long records)> atEnd = {};
 };
 
 // A record the rule dropped, replaced or expanded.
@@ -133,6 +145,7 @@ struct CommitResult
 {
     std::vector<FileResult> files; // one for each edit, in order
     int tries = 0;                 // 1, or more when another writer changed a file meanwhile
+    std::string aborted;           // the reason of a rule's Abort: nothing was written
 };
 
 // Changes the files of `edits` (at most one edit per file) as one commit, in

@@ -12,6 +12,7 @@
 #include <QAccessible>
 #include <QLabel>
 #include <QSettings>
+#include <QStatusBar>
 #include <QStyleOptionButton>
 #include <QTimer>
 #include <QtTest>
@@ -54,14 +55,17 @@ public:
     bool wanted = false;
     QIcon icon;
     QMenu* menu = nullptr;
+    QString tip;
 
-    void add(const QIcon& i, const QString&, QMenu* m) override
+    void add(const QIcon& i, const QString& t, QMenu* m) override
     {
         icon = i;
         menu = m;
+        tip = t;
         follow(offered, true);
     }
     void remove() override { follow(offered, false); }
+    void setTip(const QString& t) override { tip = t; }
     TrayKind kind() const override { return kind_; }
     // The desktop's tray comes, goes or changes kind.
     void offer(TrayKind k) { follow(k, wanted); }
@@ -131,8 +135,10 @@ private slots:
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
-    // "run DIR" (relative to the temporary folder), "refuse TEXT" (a part
-    // of the message on standard error) or "print TEXT" (on standard output).
+    // "run DIR SECONDS" (relative to the temporary folder; how long a copied
+    // password stays, 30 when not given), "refuse TEXT" (a part of the
+    // message on standard error) or "print TEXT" (on standard output).
+    // "[X]" in front of the arguments: X is the settings' clipboard-seconds.
     void commandLine_data()
     {
         QTest::addColumn<QString>("arguments"); // separated by blanks
@@ -160,6 +166,12 @@ private slots:
         row("help before a bad folder", "-h --data-dir nowhere", "print --version");
         row("version", "--version", "print Stashbook " STASHBOOK_TEST_VERSION "\n");
         row("version, short", "-v", "print Stashbook " STASHBOOK_TEST_VERSION "\n");
+        row("clipboard until exit", "--clipboard-seconds 0", "run . 0");
+        row("clipboard seconds from the settings", "[45]", "run . 45");
+        row("the option over the settings", "[45] --clipboard-seconds 86400", "run . 86400");
+        row("a bad setting is ignored", "[soon]", "run . 30");
+        row("negative seconds", "--clipboard-seconds -1", "refuse from 0 to 86400, not \"-1\"");
+        row("more than a day", "--clipboard-seconds 86401", "refuse not \"86401\"");
     }
 
     void commandLine()
@@ -169,16 +181,23 @@ private slots:
         // Permissions do not stop root.
         if (arguments.contains("locked") && QDir(tmp.filePath("locked")).isReadable())
             QSKIP("this user enters any folder");
-        const CommandLine line =
-            sb::app::readCommandLine(("stashbook " + arguments).split(' ', Qt::SkipEmptyParts));
-        const QString action = outcome.section(' ', 0, 0), rest = outcome.section(' ', 1);
+        if (arguments.startsWith('['))
+            QSettings("Stashbook", "Stashbook")
+                .setValue("clipboard-seconds", arguments.section(']', 0, 0).mid(1));
+        const CommandLine line = sb::app::readCommandLine(
+            ("stashbook " + arguments.section(']', -1)).split(' ', Qt::SkipEmptyParts));
+        const QString action = outcome.section(' ', 0, 0), rest = outcome.section(' ', 1, 1);
         QCOMPARE(line.action, action == "run"      ? Action::Run
                               : action == "refuse" ? Action::Refuse
                                                    : Action::Print);
         QCOMPARE(line.dataDir,
                  action == "run" ? QFileInfo(tmp.filePath(rest)).canonicalFilePath() : QString());
         QCOMPARE(line.toggle, arguments.contains("--toggle"));
-        QVERIFY2(action == "run" || line.text.contains(rest), qPrintable(line.text));
+        const QString seconds = outcome.section(' ', 2);
+        QCOMPARE(line.clipboardSeconds,
+                 action == "run" && !seconds.isEmpty() ? seconds.toInt() : 30);
+        QVERIFY2(action == "run" || line.text.contains(outcome.section(' ', 1)),
+                 qPrintable(line.text));
         QVERIFY(action != "refuse" || line.text.startsWith("stashbook: "));
     }
 
@@ -401,28 +420,47 @@ private slots:
     // Chosen while a box is open, it closes the box and ends the program at
     // once: nothing of the interrupted handler shows the window again.
     // (Ctrl+T while a box is open hides nothing: the box would be left alone.)
+    //
+    // A password copied is cleared after a delay (30 s unless a row gives
+    // one in ms: the window is then hidden in the tray, whose tip counts
+    // down, and the row waits for it) unless another text replaced it.
     void exitFromTrayMenu_data()
     {
-        QTest::addColumn<QString>("placed"); // a password or a text, then what others put there
+        // a password or a text [, the delay], then what others put there
+        QTest::addColumn<QString>("placed");
+        QTest::addColumn<QString>("told");   // by the status bar once it is placed
+        QTest::addColumn<QString>("waited"); // on the clipboard after the delay
         QTest::addColumn<QString>("atExit");
         QTest::addColumn<QString>("openBox"); // the box open when exit is chosen
-        const auto row = [](const char* name, const char* placed, const char* atExit,
-                            const char* openBox) {
-            QTest::newRow(name) << placed << atExit << openBox;
+        const auto row = [](const char* name, const char* placed, const char* told,
+                            const char* waited, const char* atExit, const char* openBox) {
+            QTest::newRow(name) << placed << told << waited << atExit << openBox;
         };
-        row("password left there", "password", "", "");
-        row("no password", "text", "bob s3cret", "");
-        row("replaced since", "password other", "other", "");
-        row("during the start-up box", "", "", "[Stashbook]  :Hot Key:  Control-T Is In Use");
-        row("during a File Error box", "password", "", "[Stashbook]  :File Error:  SB-Sites.DaT");
-        row("during a question naming a site", "password", "",
+        const char *in30 = "Password copied: the clipboard is cleared in 30 s",
+                   *in1 = "Password copied: the clipboard is cleared in 1 s";
+        row("password left there", "password", in30, "", "", "");
+        row("no password", "text", "", "", "bob s3cret", "");
+        row("replaced since", "password other", in30, "", "other", "");
+        row("during the start-up box", "", "", "", "",
+            "[Stashbook]  :Hot Key:  Control-T Is In Use");
+        row("during a File Error box", "password", in30, "", "",
+            "[Stashbook]  :File Error:  SB-Sites.DaT");
+        row("during a question naming a site", "password", in30, "", "",
             "[Stashbook]  :Remove Site:  Are You Sure?");
+        row("cleared after the delay", "password 100", in1, "", "", "");
+        row("replaced before the delay", "password 100 other", in1, "other", "other", "");
+        row("no delay: kept until exit", "password 0", "", "bob s3cret", "", "");
     }
 
     void exitFromTrayMenu()
     {
         QFETCH(QString, placed);
+        QFETCH(QString, told);
         QFETCH(QString, openBox);
+        bool waits = false;
+        const int delay = placed.section(' ', 1, 1).toInt(&waits);
+        const QString others = placed.section(' ', waits ? 2 : 1);
+        clipboardDelay = std::chrono::milliseconds(waits ? delay : 30000);
         QString seen, shown; // the open box's title, and its text as shown
         bool keptByCtrlT = false;
         auto leftOpen = std::make_shared<bool>(false);
@@ -452,10 +490,19 @@ private slots:
         if (openBox.contains("Hot Key"))
             exitFromBox();
         start(hotKey_.get(), tray_.get(), /*realBoxes=*/!openBox.isEmpty());
+        if (delay > 0)
+            hotKey_->press();
         if (!placed.isEmpty())
             window->clipboardGuard().place("bob s3cret", placed.startsWith("password"));
-        if (placed.contains(' '))
-            QGuiApplication::clipboard()->setText(placed.section(' ', 1));
+        QCOMPARE(child<QStatusBar>("sts_Bar")->currentMessage(), told);
+        QCOMPARE(tray_->tip, delay > 0 ? told : "Stashbook");
+        if (!others.isEmpty())
+            QGuiApplication::clipboard()->setText(others);
+        if (waits) {
+            QTest::qWait(delay + 300);
+            QTEST(QGuiApplication::clipboard()->text(), "waited");
+            QCOMPARE(child<QStatusBar>("sts_Bar")->currentMessage() + tray_->tip, "Stashbook");
+        }
         run(openBox.contains("Remove") ? "site " + site
             : openBox.contains("File") ? "write S \"cut\""
                                        : "");

@@ -160,7 +160,7 @@ private slots:
         row("remove: No | " + kNews +
             "answers n; site news; click cmd_Rem_Site; boxes = [Stashbook]  :Remove Site:  "
             "Are You Sure?; said = Are You Sure You Want To Remove The Site:  news; "
-            "unchanged S; unchanged A; sel lst_Site = 2; rows lst_Username = zed|alice");
+            "unchanged S; unchanged A; sel lst_Site = 2; rows lst_Username = zed|alice; status = ");
         row("remove: Yes, No: every record of the site goes, its accounts stay | " + kNews +
             "answers yn; " + remove +
             "; said ~ |Do You Want All The Accounts That Used This Site (news) Removed?; "
@@ -168,6 +168,18 @@ private slots:
         row("remove: Yes, Yes: the others keep their order | " + kNews +
             "append S Bank,b; append A Bank,c,d,; answers yy; " + remove +
             "; file S = Mail,mail.example|Bank,b; file A = Mail,bob,pw-b,x|Bank,c,d,");
+        // Ctrl+Z takes a removal back, the site selected again; Ctrl+Shift+Z
+        // removes it again. The status bar tells.
+        const QString removed = "emoved site 'Banana' and its 1 account.";
+        row("remove: Yes, Yes, undone, redone | " + kFruit +
+            "write A banana,u,p,|Apple,v,q,; answers yy; site Banana; click cmd_Rem_Site; status = "
+            "R" +
+            removed + " Ctrl+Z undoes.; key cmd_Add_Site Ctrl+Z; status = Undone: r" + removed +
+            " Ctrl+Shift+Z redoes.; unchanged S; unchanged A; sel lst_Site = 1; rows lst_Username "
+            "= "
+            "u; key cmd_Add_Site Ctrl+Shift+Z; status = Redone: r" +
+            removed +
+            " Ctrl+Z undoes.; rows lst_Site = Apple|Cherry; nosite; focus = cmd_Add_Site");
         row("remove: the sites file gone: not made again, still asked | " + kNews +
             "answers yy; site news; remove S; click cmd_Rem_Site; boxes = " + kRemove +
             "; files = SB-Acnts.DaT; file A = Mail,bob,pw-b,x");

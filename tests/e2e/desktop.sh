@@ -358,9 +358,27 @@ race() {
     timeout=10 until_true eval 'gone $a || gone $b' || fail "both starts are still running"
     if gone "$a"; then wait "$a" && pid=$b; else wait "$b" && pid=$a; fi || fail "the start that handed over failed"
 }
+# A copied password on the clipboard, with CopyQ told, as its documents
+# advise, to keep nothing marked as a password manager's secret.
+clip() { xclip -o -selection clipboard 2>/dev/null; }
+start_clip() {
+    mkdir -p "$work/clip" && printf '"Mail","m"\r\n' >"$work/clip/SB-Sites.DaT" &&
+        printf '"Mail","bob","s3cret",""\r\n' >"$work/clip/SB-Acnts.DaT"
+    background copyq >"$work/copyq.log" 2>&1
+    timeout=10 until_true copyq size >/dev/null 2>&1 || fail "CopyQ did not start"
+    copyq eval "setCommands([{name: 'secrets', automatic: true, remove: true,
+        input: 'x-kde-passwordManagerHint', cmd: 'copyq ignore'}])"
+    quit
+    launch program --data-dir clip --clipboard-seconds 2 && pid=$! && expect shown
+}
+copy_password() { # the site, its first account, the account menu's "Copy &Passowrd"
+    xdotool windowactivate --sync "$win" key Down sleep 0.3 key Down sleep 0.3 key Menu sleep 0.5 key p
+    sleep 0.3
+    [ "$(clip)" = s3cret ] && [ "$(copyq size)" = 0 ] || fail "on the clipboard: $(clip); CopyQ keeps $(copyq size)"
+}
 if [ "$desktop" = x11 ]; then
     start_desktop
-    needs tint2 tint2
+    needs "tint2 xclip copyq" tint2 xclip copyq
     ln -s data "$work/link"
     run_steps <<'EOF'
 --toggle with no program running starts one, which takes Ctrl+T | toggle | no box
@@ -372,6 +390,9 @@ a further start while it is shown leaves it shown | hand_over --data-dir "$work/
 a start for another folder runs beside it, told once that Ctrl+T is in use | beside | shown
 a start after the program was killed runs normally and serves the folder | kill -KILL "$pid"; start x11; sleep 0.5; hand_over | no box
 two starts at the same moment leave one program | race | shown
+a copied password is on the clipboard, kept by no clipboard manager | start_clip; copy_password | shown
+it is gone from the clipboard after the delay | sleep 2.5; [ -z "$(clip)" ] || fail "still there: $(clip)" | shown
+a text copied since by another program stays | copy_password; printf other | xclip -selection clipboard; sleep 2.5; [ "$(clip)" = other ] || fail "$(clip)" | shown
 EOF
 fi
 

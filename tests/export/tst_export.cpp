@@ -98,8 +98,8 @@ private slots:
         // there, the selection stays and the commands act on the selected
         // row; the list is left ready for the next click.
         const QString whole = "mnu_Copy_Column mnu_Copy_All",
-                      lists = "mnu_Site_Copy_All_Sites "
-                              "mnu_Site_Copy_All_Accounts",
+                      lists = "mnu_Site_Copy_All_Sites mnu_Site_Copy_All_Accounts "
+                              "mnu_Site_Import_CSV mnu_Site_Export_CSV",
                       all = "mnu_Copy_Username mnu_Copy_Password mnu_Copy_Referral_URL "
                             "mnu_Copy_Row " +
                             whole;

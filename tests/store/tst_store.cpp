@@ -345,6 +345,9 @@ private slots:
         row("each answer", "DRE", rec({"b'", "2"}) + x + c + y + z,
             "0 a: | 1 b: b' | 2 c: x c y | 4");
         row("expand to nothing", "NKN", b + z, "0 a: | 2 c: | 1");
+        // A: the rule, or (a fourth answer) the end of the file, aborts.
+        row("abort", "DAK", a + b + c, "aborted: no");
+        row("abort at the end", "DKKA", a + b + c, "aborted: no");
     }
 
     void commitTellsWhatChanged()
@@ -359,14 +362,23 @@ private slots:
                    : answer == 'R' ? RuleAnswer(Replace{{r[0] + "'", r[1]}})
                    : answer == 'E' ? Expand{around}
                    : answer == 'N' ? Expand{}
+                   : answer == 'A' ? Abort{"no"}
                                    : RuleAnswer(Keep{});
+        };
+        const auto atEnd = [&](long long) {
+            return answers.size() > 3 ? std::optional(Abort{"no"}) : std::nullopt;
         };
         TempNameGenerator names;
         CommitResult result;
-        QVERIFY(commit(path(),
-                       {{at("SB-Sites.DaT"), answers.isEmpty() ? Rule() : rule, {{"z", "9"}}}},
-                       names, &result));
+        const bool done = bool(commit(
+            path(), {{at("SB-Sites.DaT"), answers.isEmpty() ? Rule() : rule, {{"z", "9"}}, atEnd}},
+            names, &result));
         QTEST(readFile(dir_->path(), "SB-Sites.DaT"), "after");
+        QCOMPARE(tempFiles(dir_->path()), QStringList());
+        if (!done) {
+            QTEST("aborted: " + QString::fromStdString(result.aborted), "told");
+            return;
+        }
         QStringList said;
         for (const RecordChange& change : result.files.at(0).changes) {
             QString line = QString::number(change.index) + " " + change.before[0].c_str() + ":";
@@ -581,13 +593,17 @@ private slots:
         QTest::newRow("append across a plain rename") << "append Rename DirSync";
         QTest::newRow("replace while the new content is saved") << "replace TempSync TempSync";
         QTest::newRow("replace just before the exchange") << "replace Exchange Exchange";
+        // Our changes are rewrites whose rule counts records: it starts
+        // afresh with the commit.
+        QTest::newRow("replace before the exchange of a rewrite")
+            << "replace Exchange Exchange rewrite";
     }
 
     void otherWriterLosesNothing()
     {
         QFETCH(QString, plan);
         const QString writer = plan.section(' ', 0, 0), opens = plan.section(' ', 1, 1),
-                      writes = plan.section(' ', 2);
+                      writes = plan.section(' ', 2, 2);
         writeFile(dir_->path(), "SB-Sites.DaT", kTwoRecords);
         const QString path = dir_->filePath("SB-Sites.DaT");
         QMap<QString, int> expected{{"a 1", 1}, {"b 2", 1}}, found;
@@ -618,8 +634,16 @@ private slots:
         };
         TempNameGenerator names;
         for (int i = 0; i < 10; ++i, fd = -1) {
-            QVERIFY(
-                appendRecord(at("SB-Sites.DaT"), {"ours", std::to_string(i)}, names, nullptr, ops));
+            const Rule afterFirst = [i, first = true](const Record& r) mutable -> RuleAnswer {
+                if (!std::exchange(first, false))
+                    return Keep{};
+                return Expand{{r, {"ours", std::to_string(i)}}};
+            };
+            QVERIFY(plan.endsWith("rewrite")
+                        ? commit(dir_->path().toStdString(), {{at("SB-Sites.DaT"), afterFirst, {}}},
+                                 names, nullptr, ops)
+                        : appendRecord(at("SB-Sites.DaT"), {"ours", std::to_string(i)}, names,
+                                       nullptr, ops));
             expected["ours " + QString::number(i)] = 1;
         }
         QVERIFY(wrote && readRecords(at("SB-Sites.DaT"), [&](const Record& r) {

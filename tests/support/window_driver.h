@@ -16,19 +16,24 @@
 //     LIST (the menu closed, the button released: the list is left idle),
 //     exitat N (the program exits once N boxes were shown), noroom (every
 //     name of a temporary file taken), nosite (checks the state after a
-//     reload: no site selected, nothing shown for one).
+//     reload: no site selected, nothing shown for one), choose NAME (what
+//     file dialogs choose, in the folder), copy PATH NAME (into the folder),
+//     drop NAME (a file of the folder dropped on the window).
 //   Reading: rows LIST, shown LIST N (what row N shows), sel LIST, sel (the
 //     account lists: one row, their current row too, or each list's),
-//     account (their selected texts), text WIDGET, title MENU, enabled
+//     account (their selected texts), text WIDGET, title MENU, status (the
+//     status bar), enabled
 //     WIDGET, focus, on (the site and account buttons enabled), clip,
 //     secret, boxes (titles), said (texts), count, url, opened, dialogs,
-//     open (the dialog is shown), menu (the items enabled in the menu open,
+//     open (the dialog is shown), dropped (the last drop taken), bytes NAME
+//     (a file as it stands), menu (the items enabled in the menu open,
 //     "-" for none).
 //   In a dialog (the steps `dialogSteps` run in every dialog that opens):
 //     type BOX TEXT (types over it; a line break is pasted), keys BOX TEXT,
 //     close OK|Cancel|Enter|Esc|close box|Enter on Cancel; BOX is the
 //     box's place in creation order, and focus reads the place of the box
-//     with the focus and all its text selected ("?" for anything else).
+//     with the focus and all its text selected ("?" for a box otherwise,
+//     the name of any other control).
 #pragma once
 
 #include "app/main_window.h"
@@ -42,10 +47,12 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDialog>
+#include <QFileDialog>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QScopedValueRollback>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -119,6 +126,9 @@ struct WindowDriver
     QMap<QString, QByteArray> before;
     QPoint pointer; // of the last menu opened on a list, and whether by the mouse
     bool pressed = false;
+    QString chosen;       // by the file dialogs
+    bool dropped = false; // the last drop taken
+    std::chrono::milliseconds clipboardDelay{30000};
 
     // A new, empty data folder and no window; call from init().
     void fresh()
@@ -133,9 +143,15 @@ struct WindowDriver
     app::frmStashbook& start(app::GlobalHotKey* hotKey = nullptr, app::TrayIcon* tray = nullptr,
                              bool realBoxes = false)
     {
-        window = std::make_unique<app::frmStashbook>(app::Environment{
-            dir->path().toStdString(), realBoxes ? nullptr : &notifier, hotKey, tray});
+        window = std::make_unique<app::frmStashbook>(
+            app::Environment{dir->path().toStdString(), realBoxes ? nullptr : &notifier, hotKey,
+                             tray, clipboardDelay});
         notifier.onDialog = [this](QDialog& d) {
+            if (auto* files = qobject_cast<QFileDialog*>(&d)) {
+                files->selectFile(chosen);
+                d.accept(); // QFileDialog::accept(), as its button does
+                return d.result();
+            }
             ++dialogs;
             const QScopedValueRollback open(dialog, &d);
             showActive(d);
@@ -212,8 +228,14 @@ struct WindowDriver
                      out << d.list(l)->selectedText();
                  return out.join(',');
              }},
-            {"text", [](D& d, S a) { return d.child(a)->property("text").toString(); }},
+            {"text",
+             [](D& d, S a) {
+                 const QVariant text = d.child(a)->property("text");
+                 return text.isValid() ? text.toString()
+                                       : d.child(a)->property("plainText").toString();
+             }},
             {"title", [](D& d, S a) { return d.child<QMenu>(a)->title(); }},
+            {"status", [](D& d, S) { return d.child<QStatusBar>("sts_Bar")->currentMessage(); }},
             {"enabled", [](D& d, S a) { return QString::number(d.child(a)->isEnabled()); }},
             {"clip", [](D&, S) { return QGuiApplication::clipboard()->text(); }},
             {"secret",
@@ -229,6 +251,8 @@ struct WindowDriver
             {"url", [](D& d, S) { return d.window->siteUrl(); }},
             {"opened", [](D& d, S) { return QUrl::toStringList(d.opened).join('|'); }},
             {"dialogs", [](D& d, S) { return QString::number(d.dialogs); }},
+            {"dropped", [](D& d, S) { return QString::number(d.dropped); }},
+            {"bytes", [](D& d, S a) { return QString::fromUtf8(d.file(a)); }},
             {"open", [](D& d, S) { return QString::number(d.dialog->isVisible()); }},
             {"menu", // the items enabled in the menu open, "-" for none open
              [](D&, S) {
@@ -249,7 +273,8 @@ struct WindowDriver
                      return w ? w->objectName() : QString();
                  return b && b->selectedText() == b->text()
                             ? QString::number(d.dialog->findChildren<QLineEdit*>().indexOf(b))
-                            : "?";
+                        : b ? "?"
+                            : w->objectName();
              }},
             {"on",
              [](D& d, S) {
@@ -278,8 +303,9 @@ struct WindowDriver
                 before[arg] = bytes;
             return;
         }
-        if (verb == "remove") {
-            QVERIFY(QDir(dir->path()).remove(fileName(arg)));
+        if (verb == "remove" || verb == "copy") {
+            QVERIFY(verb == "copy" ? QFile::copy(arg, dir->filePath(rest))
+                                   : QDir(dir->path()).remove(fileName(arg)));
             return;
         }
         if (!window)
@@ -368,6 +394,14 @@ struct WindowDriver
                 dialog->close();
             else
                 QTest::mouseClick(button, Qt::LeftButton);
+        } else if (verb == "choose") {
+            chosen = dir->filePath(arg);
+        } else if (verb == "drop") {
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(dir->filePath(arg))});
+            QDropEvent drop(QPointF(9, 9), Qt::CopyAction, &data, Qt::LeftButton, {});
+            dropped = static_cast<QObject*>(window.get())->event(&drop) && drop.isAccepted();
+            QCoreApplication::processEvents();
         } else if (verb == "nosite") {
             run("sel lst_Site = -1; on = ; rows lst_Username = ; rows lst_Password = ; "
                 "rows lst_Referral_URL = ; text cmd_Site_Name = " +
