@@ -170,16 +170,13 @@ private slots:
             "; file S = Mail,mail.example|Bank,b; file A = Mail,bob,pw-b,x|Bank,c,d,");
         // Ctrl+Z takes a removal back, the site selected again; Ctrl+Shift+Z
         // removes it again. The status bar tells.
-        const QString removed = "emoved site 'Banana' and its 1 account.";
-        row("remove: Yes, Yes, undone, redone | " + kFruit +
-            "write A banana,u,p,|Apple,v,q,; answers yy; site Banana; click cmd_Rem_Site; status = "
-            "R" +
-            removed + " Ctrl+Z undoes.; key cmd_Add_Site Ctrl+Z; status = Undone: r" + removed +
-            " Ctrl+Shift+Z redoes.; unchanged S; unchanged A; sel lst_Site = 1; rows lst_Username "
-            "= "
-            "u; key cmd_Add_Site Ctrl+Shift+Z; status = Redone: r" +
-            removed +
-            " Ctrl+Z undoes.; rows lst_Site = Apple|Cherry; nosite; focus = cmd_Add_Site");
+        row(QString("remove: Yes, Yes, undone, redone | " + kFruit +
+                    "write A banana,u,p,|Apple,v,q,; answers yy; site Banana; click cmd_Rem_Site; "
+                    "status = R%1Z undoes.; key cmd_Add_Site Ctrl+Z; status = Undone: r%1Shift+Z "
+                    "redoes.; unchanged S; unchanged A; sel lst_Site = 1; rows lst_Username = u; "
+                    "key cmd_Add_Site Ctrl+Shift+Z; status = Redone: r%1Z undoes.; rows lst_Site = "
+                    "Apple|Cherry; nosite; focus = cmd_Add_Site")
+                .arg("emoved site 'Banana' and its 1 account. Ctrl+"));
         row("remove: the sites file gone: not made again, still asked | " + kNews +
             "answers yy; site news; remove S; click cmd_Rem_Site; boxes = " + kRemove +
             "; files = SB-Acnts.DaT; file A = Mail,bob,pw-b,x");

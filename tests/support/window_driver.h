@@ -22,9 +22,9 @@
 //   Reading: rows LIST, shown LIST N (what row N shows), sel LIST, sel (the
 //     account lists: one row, their current row too, or each list's),
 //     account (their selected texts), text WIDGET, title MENU, status (the
-//     status bar), enabled
-//     WIDGET, focus, on (the site and account buttons enabled), clip,
-//     secret, boxes (titles), said (texts), count, url, opened, dialogs,
+//     status bar), enabled WIDGET, focus, on (the site and account buttons
+//     enabled), clip, secret, boxes (titles), said (texts), count, url,
+//     opened, dialogs,
 //     open (the dialog is shown), dropped (the last drop taken), bytes NAME
 //     (a file as it stands), menu (the items enabled in the menu open,
 //     "-" for none).
