@@ -43,8 +43,12 @@ private slots:
             "File: chrome.csv\nRows read: 7, in the layout of Chrome\nSites to add: 1\nAccounts "
             "to add: 2\nAccounts there already, same password (skipped): 1\nAccounts there "
             "already, another password (listed): 1\nRows that cannot be imported (listed): 3; "
-            "text txt_Import_CSV_Listing ~ Row 4: site \"bank.example\", user name \"Smith, "
-            "J\"\n; focus = chk_Import_CSV_Replace; key chk_Import_CSV_Replace Space; close Enter");
+            "text txt_Import_CSV_Listing = There already with another password (kept unless "
+            "replaced):\n    Row 2: site \"github.com\", user name \"octo\"\n\nA value holds a "
+            "double quote, which cannot be stored:\n    Row 4: site \"bank.example\", user name "
+            "\"Smith, J\"\n\nEmpty rows:\n    Row 6\n\nSite and user name of an earlier row, which "
+            "is imported:\n    Row 8: site \"bank.example\", user name \"J.SMITH\"; focus = "
+            "chk_Import_CSV_Replace; key chk_Import_CSV_Replace Space; close Enter");
         row("dropped; a file not CSV is not taken | " + kFiles +
             "copy " SAMPLES "chrome.csv CHROME.CSV; drop chrome.csv.txt; dropped = 0; drop "
             "CHROME.CSV; dropped = 1; file A = GITHUB.COM,octo,old-pw,|mail.example.org,ann,"
