@@ -1,19 +1,16 @@
 // The command line (which folder the program runs on, which starts it
-// refuses before any window exists), and the shell: hiding to the tray and
-// back, the hot key, the tray icon and exit, with a stand-in hot key and tray
-// (the offscreen platform has neither).
+// refuses before any window exists), the texts of the window and dialogs,
+// and the shell: hiding to the tray and back, the hot key, the tray icon and
+// exit, with a stand-in hot key and tray (the offscreen platform has
+// neither).
 #include "app/command_line.h"
 #include "app/hotkey.h"
 #include "app/shell.h"
 #include "app/tray.h"
-#include "support/window_fixture.h"
+#include "support/window_driver.h"
 
 #include <QAccessible>
-#include <QAction>
-#include <QApplication>
-#include <QClipboard>
 #include <QLabel>
-#include <QMenu>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStyleOptionButton>
@@ -34,22 +31,17 @@ public:
     bool registered = false;
     int unregistered = 0;
 
-    Registration registerKey() override
-    {
-        registered = outcome == Outcome::Registered;
-        return {outcome, registered ? QString() : "taken"};
-    }
-    // The desktop's answer to a Pending registration.
-    void answer(Outcome o)
+    Registration registerKey() override { return answer(outcome, false); }
+    // The desktop's answer, at once or later to a Pending registration.
+    Registration answer(Outcome o, bool later = true)
     {
         registered = o == Outcome::Registered;
-        emit registrationFinished({o, registered ? QString() : "none here"});
+        const Registration r{o, registered ? QString() : "taken"};
+        if (later)
+            emit registrationFinished(r);
+        return r;
     }
-    void unregisterKey() override
-    {
-        ++unregistered;
-        registered = false;
-    }
+    void unregisterKey() override { ++unregistered, registered = false; }
     bool isRegistered() const override { return registered; }
     void press() { emit activated(); }
 };
@@ -75,7 +67,6 @@ public:
     void remove() override { follow(offered, false); }
     void setTip(const QString& t) override { tip = t; }
     TrayKind kind() const override { return kind_; }
-    bool added() const { return kind_ != TrayKind::None; }
     // The desktop's tray comes, goes or changes kind.
     void offer(TrayKind k) { follow(k, wanted); }
     void click(QSystemTrayIcon::ActivationReason r) { emit activated(r); }
@@ -93,22 +84,14 @@ private:
 
 } // namespace
 
-class TestApp : public QObject, sb::test::WindowFixture
+class TestApp : public QObject, sb::test::WindowDriver
 {
     Q_OBJECT
 
     QTemporaryDir tmp;
-    QString root; // canonical path of tmp
-
-    QString canonical(const QString& relative) const
-    {
-        return QFileInfo(tmp.filePath(relative)).canonicalFilePath();
-    }
-
     std::unique_ptr<FakeHotKey> hotKey_;
     std::unique_ptr<FakeTray> tray_;
 
-    sb::app::frmStashbook& start() { return WindowFixture::start(hotKey_.get(), tray_.get()); }
     QAction* action(const char* name) { return window->findChild<QAction*>(name); }
 
     // Where the window is: "shown" (its icon in the tray), "listed" (shown
@@ -129,7 +112,7 @@ class TestApp : public QObject, sb::test::WindowFixture
         QCOMPARE(window->findChild<sb::app::Shell*>()->inTaskList(),
                  at == "listed" || at == "minimised");
         if (at != "minimised")
-            QCOMPARE(tray_->added(), at == "shown" || at == "tray");
+            QCOMPARE(tray_->kind() != TrayKind::None, at == "shown" || at == "tray");
     }
 
 private slots:
@@ -137,16 +120,13 @@ private slots:
     {
         sb::app::nameProgram();
         QStandardPaths::setTestModeEnabled(true); // the settings file too
-        QVERIFY(tmp.isValid());
-        root = QFileInfo(tmp.path()).canonicalFilePath();
-        QVERIFY(QDir(root).mkpath("real"));
-        QVERIFY(QDir(root).mkpath("locked"));
+        const QDir root(QFileInfo(tmp.path()).canonicalFilePath());
+        QVERIFY(root.mkpath("real") && root.mkpath("locked"));
         QVERIFY(QFile::link(tmp.filePath("real"), tmp.filePath("link")));
-        QFile file(tmp.filePath("file"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
+        sb::test::writeFile(tmp.path(), "file", {});
         QVERIFY(QFile::setPermissions(tmp.filePath("locked"), {}));
         // Relative folders are taken from the working directory.
-        QVERIFY(QDir::setCurrent(root));
+        QVERIFY(QDir::setCurrent(root.path()));
     }
 
     void cleanupTestCase()
@@ -155,118 +135,93 @@ private slots:
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
+    // "run DIR SECONDS" (relative to the temporary folder; how long a copied
+    // password stays, 30 when not given), "refuse TEXT" (a part of the
+    // message on standard error) or "print TEXT" (on standard output).
+    // "[X]" in front of the arguments: X is the settings' clipboard-seconds.
     void commandLine_data()
     {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<Action>("action");
-        QTest::addColumn<QString>("dataDir"); // relative to the temporary folder
-        QTest::addColumn<QString>("says");    // a part of the text printed
-        QTest::addColumn<QString>("setting"); // clipboard-seconds in the settings file
-        QTest::addColumn<int>("seconds");     // a copied password stays
-
-        auto row = [](const char* name, const QStringList& arguments, Action action,
-                      const char* dataDir, const char* says, const char* setting = nullptr,
-                      int seconds = 30) {
-            QTest::newRow(name) << arguments << action << QString(dataDir) << QString(says)
-                                << QString(setting) << seconds;
+        QTest::addColumn<QString>("arguments"); // separated by blanks
+        QTest::addColumn<QString>("outcome");
+        const auto row = [](const char* name, const char* arguments, const char* outcome) {
+            QTest::newRow(name) << arguments << outcome;
         };
-        const QString dir = "--data-dir";
-        row("default: the working directory", {}, Action::Run, ".", "");
-        row("relative folder", {dir, "real"}, Action::Run, "real", "");
-        row("toggle the running program", {"--toggle", dir, "real"}, Action::Run, "real", "");
-        row("one folder, two spellings", {"--data-dir=./link/../real/"}, Action::Run, "real", "");
-        row("symbolic link: the folder it names", {dir, "link"}, Action::Run, "real", "");
-        row("missing folder", {dir, "nowhere"}, Action::Refuse, "",
-            "\"nowhere\": No such file or directory");
-        row("a file, not a folder", {dir, "file"}, Action::Refuse, "", "\"file\": Not a directory");
-        row("a folder that cannot be entered", {dir, "locked"}, Action::Refuse, "",
-            "\"locked\": Permission denied");
-        row("empty folder name", {"--data-dir="}, Action::Refuse, "", "empty");
-        row("no folder after the option", {dir}, Action::Refuse, "",
-            "Missing value after '--data-dir'");
-        row("unknown option", {"--bogus", dir, "real"}, Action::Refuse, "",
-            "Unknown option 'bogus'");
-        row("stray argument", {"real"}, Action::Refuse, "", "unexpected argument 'real'");
+        row("default: the working directory", "", "run .");
+        row("relative folder", "--data-dir real", "run real");
+        row("toggle the running program", "--toggle --data-dir real", "run real");
+        row("one folder, two spellings", "--data-dir=./link/../real/", "run real");
+        row("symbolic link: the folder it names", "--data-dir link", "run real");
+        row("missing folder", "--data-dir nowhere",
+            "refuse \"nowhere\": No such file or directory");
+        row("a file, not a folder", "--data-dir file", "refuse \"file\": Not a directory");
+        row("a folder that cannot be entered", "--data-dir locked",
+            "refuse \"locked\": Permission denied");
+        row("empty folder name", "--data-dir=", "refuse empty");
+        row("no folder after the option", "--data-dir", "refuse Missing value after '--data-dir'");
+        row("unknown option", "--bogus --data-dir real", "refuse Unknown option 'bogus'");
+        row("stray argument", "real", "refuse unexpected argument 'real'");
         row("Qt's own options, left to Qt",
-            {"-platform", "offscreen", "--style=fusion", "-reverse", dir, "real"}, Action::Run,
-            "real", "");
-        row("help", {"--help"}, Action::Print, "", "--data-dir <DIR>");
-        row("help before a bad folder", {"-h", dir, "nowhere"}, Action::Print, "", "--version");
-        row("version", {"--version"}, Action::Print, "", "Stashbook " STASHBOOK_TEST_VERSION "\n");
-        row("version, short", {"-v"}, Action::Print, "", "Stashbook " STASHBOOK_TEST_VERSION "\n");
-        const QString clip = "--clipboard-seconds";
-        row("clipboard until exit", {clip, "0"}, Action::Run, ".", "", nullptr, 0);
-        row("clipboard seconds from the settings", {}, Action::Run, ".", "", "45", 45);
-        row("the option over the settings", {clip, "86400"}, Action::Run, ".", "", "45", 86400);
-        row("a bad setting is ignored", {}, Action::Run, ".", "", "soon", 30);
-        row("negative seconds", {clip, "-1"}, Action::Refuse, "", "from 0 to 86400, not \"-1\"");
-        row("more than a day", {clip, "86401"}, Action::Refuse, "", "not \"86401\"");
+            "-platform offscreen --style=fusion -reverse --data-dir real", "run real");
+        row("help", "--help", "print --data-dir <DIR>");
+        row("help before a bad folder", "-h --data-dir nowhere", "print --version");
+        row("version", "--version", "print Stashbook " STASHBOOK_TEST_VERSION "\n");
+        row("version, short", "-v", "print Stashbook " STASHBOOK_TEST_VERSION "\n");
+        row("clipboard until exit", "--clipboard-seconds 0", "run . 0");
+        row("clipboard seconds from the settings", "[45]", "run . 45");
+        row("the option over the settings", "[45] --clipboard-seconds 86400", "run . 86400");
+        row("a bad setting is ignored", "[soon]", "run . 30");
+        row("negative seconds", "--clipboard-seconds -1", "refuse from 0 to 86400, not \"-1\"");
+        row("more than a day", "--clipboard-seconds 86401", "refuse not \"86401\"");
     }
 
     void commandLine()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(Action, action);
-        QFETCH(QString, dataDir);
-        QFETCH(QString, says);
-        QFETCH(QString, setting);
-        QFETCH(int, seconds);
-        if (!setting.isNull())
-            QSettings("Stashbook", "Stashbook").setValue("clipboard-seconds", setting);
+        QFETCH(QString, arguments);
+        QFETCH(QString, outcome);
         // Permissions do not stop root.
         if (arguments.contains("locked") && QDir(tmp.filePath("locked")).isReadable())
             QSKIP("this user enters any folder");
-
-        arguments.prepend("stashbook");
-        const CommandLine line = sb::app::readCommandLine(arguments);
-        QCOMPARE(line.action, action);
-        QCOMPARE(line.dataDir, dataDir.isEmpty() ? QString() : canonical(dataDir));
+        if (arguments.startsWith('['))
+            QSettings("Stashbook", "Stashbook")
+                .setValue("clipboard-seconds", arguments.section(']', 0, 0).mid(1));
+        const CommandLine line = sb::app::readCommandLine(
+            ("stashbook " + arguments.section(']', -1)).split(' ', Qt::SkipEmptyParts));
+        const QString action = outcome.section(' ', 0, 0), rest = outcome.section(' ', 1, 1);
+        QCOMPARE(line.action, action == "run"      ? Action::Run
+                              : action == "refuse" ? Action::Refuse
+                                                   : Action::Print);
+        QCOMPARE(line.dataDir,
+                 action == "run" ? QFileInfo(tmp.filePath(rest)).canonicalFilePath() : QString());
         QCOMPARE(line.toggle, arguments.contains("--toggle"));
-        QCOMPARE(line.clipboardSeconds, action == Action::Run ? seconds : 30);
-        QVERIFY2(line.text.contains(says), qPrintable(line.text));
-        if (action == Action::Refuse)
-            QVERIFY2(line.text.startsWith("stashbook: "), qPrintable(line.text));
+        const QString seconds = outcome.section(' ', 2);
+        QCOMPARE(line.clipboardSeconds,
+                 action == "run" && !seconds.isEmpty() ? seconds.toInt() : 30);
+        QVERIFY2(action == "run" || line.text.contains(outcome.section(' ', 1)),
+                 qPrintable(line.text));
+        QVERIFY(action != "refuse" || line.text.startsWith("stashbook: "));
     }
 
     // Where the program takes Ctrl+T from: an X11 grab sees every key only
     // in an X11 session, not under Xwayland.
     void hotKeyRoute_data()
     {
-        QTest::addColumn<QString>("platform");
-        QTest::addColumn<QString>("session"); // XDG_SESSION_TYPE
-        QTest::addColumn<QString>("wayland"); // WAYLAND_DISPLAY
+        QTest::addColumn<QString>("platform"); // platform, XDG_SESSION_TYPE, WAYLAND_DISPLAY
         QTest::addColumn<sb::app::HotKeyRoute>("route");
         using R = sb::app::HotKeyRoute;
-        QTest::newRow("X11 session") << "xcb"
-                                     << "x11"
-                                     << "" << R::X11Grab;
-        QTest::newRow("X11, session unknown") << "xcb"
-                                              << ""
-                                              << "" << R::X11Grab;
-        QTest::newRow("X11 with a nested compositor") << "xcb"
-                                                      << "x11"
-                                                      << "wayland-1" << R::X11Grab;
-        QTest::newRow("Xwayland") << "xcb"
-                                  << "wayland"
-                                  << "wayland-0" << R::Portal;
-        QTest::newRow("Xwayland, started from a console") << "xcb"
-                                                          << "tty"
-                                                          << "wayland-0" << R::Portal;
-        QTest::newRow("native Wayland") << "wayland"
-                                        << "wayland"
-                                        << "wayland-0" << R::Portal;
-        QTest::newRow("offscreen") << "offscreen"
-                                   << "wayland"
-                                   << "wayland-0" << R::None;
+        QTest::newRow("X11 session") << "xcb x11 " << R::X11Grab;
+        QTest::newRow("X11, session unknown") << "xcb  " << R::X11Grab;
+        QTest::newRow("X11 with a nested compositor") << "xcb x11 wayland-1" << R::X11Grab;
+        QTest::newRow("Xwayland") << "xcb wayland wayland-0" << R::Portal;
+        QTest::newRow("Xwayland, started from a console") << "xcb tty wayland-0" << R::Portal;
+        QTest::newRow("native Wayland") << "wayland wayland wayland-0" << R::Portal;
+        QTest::newRow("offscreen") << "offscreen wayland wayland-0" << R::None;
     }
 
     void hotKeyRoute()
     {
         QFETCH(QString, platform);
-        QFETCH(QString, session);
-        QFETCH(QString, wayland);
-        QFETCH(sb::app::HotKeyRoute, route);
-        QCOMPARE(sb::app::hotKeyRoute(platform, session, wayland), route);
+        const QStringList p = platform.split(' ');
+        QTEST(sb::app::hotKeyRoute(p[0], p[1], p[2]), "route");
     }
 
     void init()
@@ -278,132 +233,114 @@ private slots:
         QGuiApplication::clipboard()->clear();
     }
 
-    void startUp_data()
-    {
-        QTest::addColumn<bool>("trayAvailable");
-        QTest::addColumn<Outcome>("keyOutcome"); // at once, or Pending and then `later`
-        QTest::addColumn<Outcome>("later");
-        QTest::addColumn<QList<bool>>("answers"); // "tell again?", at each start
-        QTest::addColumn<QStringList>("told");    // the boxes of two starts
-        const QString inUse = "[Stashbook]  :Hot Key:  Control-T Is In Use";
-        const QString noKeys = "[Stashbook]  :Hot Key:  No Global Keys On This Desktop";
-        const auto row = [](const char* name, bool tray, Outcome now, Outcome later,
-                            QList<bool> answers, QStringList told) {
-            QTest::newRow(name) << tray << now << later << answers << told;
-        };
-        row("tray, key free", true, Outcome::Registered, {}, {}, {});
-        row("tray, key in use", true, Outcome::InUse, {}, {}, {inUse, inUse});
-        row("no tray, key in use", false, Outcome::InUse, {}, {}, {inUse, inUse});
-        row("no global keys, told again", true, Outcome::Unsupported, {}, {true}, {noKeys, noKeys});
-        row("no global keys, not again", false, Outcome::Unsupported, {}, {false}, {noKeys});
-        row("desktop grants the key later", true, Outcome::Pending, Outcome::Registered, {}, {});
-        row("desktop has no keys, says later", true, Outcome::Pending, Outcome::Unsupported,
-            {false}, {noKeys});
-    }
-
-    void startUp()
-    {
-        QFETCH(bool, trayAvailable);
-        QFETCH(Outcome, keyOutcome);
-        QFETCH(Outcome, later);
-        QFETCH(QList<bool>, answers);
-        QFETCH(QStringList, told);
-        tray_->offered = trayAvailable ? TrayKind::Embedded : TrayKind::None;
-        hotKey_->outcome = keyOutcome;
-        notifier.answers = answers;
-        for (int run = 0; run < 2; ++run) {
-            start();
-            if (keyOutcome == Outcome::Pending)
-                hotKey_->answer(later);
-        }
-        // The program's own picture, in the title bar and in the tray, with
-        // or without a tray to show it yet.
-        QVERIFY(!window->windowIcon().pixmap(QSize(22, 22)).isNull());
-        QVERIFY(!tray_->icon.pixmap(QSize(22, 22)).isNull());
-        // Clicks that a tray reporting double-clicks (XEmbed) leaves alone: the
-        // one before a double-click; the right button opens the menu by itself.
-        for (auto r :
-             {QSystemTrayIcon::Trigger, QSystemTrayIcon::Context, QSystemTrayIcon::MiddleClick})
-            tray_->click(r);
-        verifyAt(trayAvailable ? "shown" : "listed");
-        QCOMPARE(tray_->menu, child<QMenu>("mnu_File"));
-        QCOMPARE(hotKey_->registered,
-                 (keyOutcome == Outcome::Pending ? later : keyOutcome) == Outcome::Registered);
-        // Told at every start when another program holds the key; that the
-        // desktop has none until the user says not to. Both name the command
-        // to bind instead.
-        QCOMPARE(notifier.titles, told);
-        for (const QString& text : notifier.texts)
-            QVERIFY2(text.contains(" --toggle --data-dir " + dir->path() + "\n"), qPrintable(text));
-    }
-
-    // Each step of a script is a trigger and where the window is then (see
-    // verifyAt); "tray gone" and "tray back" are the desktop's tray going and
-    // coming.
-    void toggle_data()
+    // Two starts with a tray or without, the hot key granted, taken, not
+    // offered by the desktop (at once, or Pending and then `later`); then
+    // the steps of `script`, each a trigger and where the window is then
+    // (see verifyAt); "tray gone" and "tray back" are the desktop's tray
+    // going and coming.
+    void shell_data()
     {
         QTest::addColumn<TrayKind>("kind"); // of the tray whenever there is one
         QTest::addColumn<bool>("trayAtStart");
+        QTest::addColumn<Outcome>("keyOutcome");
+        QTest::addColumn<Outcome>("later");
+        QTest::addColumn<QList<bool>>("answers"); // "tell again?", at each start
+        QTest::addColumn<QString>("told");        // the boxes of two starts
         QTest::addColumn<QString>("script");
+        const QString inUse = "[Stashbook]  :Hot Key:  Control-T Is In Use";
+        const QString noKeys = "[Stashbook]  :Hot Key:  No Global Keys On This Desktop";
+        const auto row = [](const char* name, bool tray, const QString& script,
+                            Outcome now = Outcome::Registered, Outcome later = {},
+                            QList<bool> answers = {}, const QString& told = {},
+                            TrayKind kind = TrayKind::Embedded) {
+            QTest::newRow(name) << kind << tray << now << later << answers << told << script;
+        };
+        // Told at every start when another program holds the key; that the
+        // desktop has none until the user says not to.
+        row("tray, key free", true, "shown");
+        row("tray, key in use", true, "shown", Outcome::InUse, {}, {}, inUse + "|" + inUse);
+        row("no tray, key in use", false, "listed", Outcome::InUse, {}, {}, inUse + "|" + inUse);
+        row("no global keys, told again", true, "shown", Outcome::Unsupported, {}, {true},
+            noKeys + "|" + noKeys);
+        row("no global keys, not again", false, "listed", Outcome::Unsupported, {}, {false},
+            noKeys);
+        row("desktop grants the key later", true, "shown", Outcome::Pending, Outcome::Registered);
+        row("desktop has no keys, says later", true, "shown", Outcome::Pending,
+            Outcome::Unsupported, {false}, noKeys);
         // Every trigger hides the shown window to the tray; those that can
-        // reach a hidden window bring it back. A tray that reports no
-        // double-clicks (StatusNotifierItem) toggles on a click.
+        // reach a hidden window bring it back. (A tray that reports no
+        // double-clicks, StatusNotifierItem, toggles on a click: on a real
+        // desktop, desktop.sh sni.)
         const auto round = [](const char* hide, const char* show) {
-            return QString(", %1>tray, %2>shown").arg(hide, show);
+            return QString(", %1>tray, %2>shown").arg(hide, show).repeated(2);
         };
         for (const char* t : {"hot key", "tray double-click", "tray menu", "close request"})
-            QTest::newRow(t) << TrayKind::Embedded << true << "shown" + round(t, t).repeated(2);
-        QTest::newRow("minimise") << TrayKind::Embedded << true
-                                  << "shown" + round("minimise", "hot key").repeated(2);
-        QTest::newRow("tray click, no double-clicks")
-            << TrayKind::StatusNotifier << true
-            << "shown" + round("tray click", "tray click").repeated(2);
+            row(t, true, "shown" + round(t, t));
         // A tray that turns up after start-up is used from then on.
-        QTest::newRow("minimise, tray appearing later")
-            << TrayKind::Embedded << false
-            << "listed, tray back>shown" + round("minimise", "hot key");
-        QTest::newRow("close request, tray appearing later")
-            << TrayKind::Embedded << false
-            << "listed, tray back>shown" + round("close request", "close request");
+        row("minimise, tray appearing later", false,
+            "listed, tray back>shown" + round("minimise", "hot key"));
         // Without a tray the hot key minimises instead of hiding, and with no
         // tray menu to exit from, closing ends the program.
-        QTest::newRow("no tray")
-            << TrayKind::Embedded << false
-            << "listed, minimise>minimised, hot key>listed, hot key>minimised, restore>listed, "
-               "close request>exited";
+        row("no tray", false,
+            "listed, minimise>minimised, hot key>listed, hot key>minimised, restore>listed, "
+            "close request>exited");
         // When the tray goes away the window is within reach at once: back in
         // the task list, and shown if it was hidden in the tray. A tray that
         // comes back takes the icon again; a window minimised in the task
         // list waits there until restored, and then leaves it.
         const QString goneAndBack = "tray gone>listed, hot key>minimised, tray back>minimised, "
                                     "hot key>shown, hot key>tray, hot key>shown";
-        QTest::newRow("tray gone while shown")
-            << TrayKind::Embedded << true << "shown, " + goneAndBack;
-        QTest::newRow("tray gone while hidden")
-            << TrayKind::Embedded << true << "shown, hot key>tray, " + goneAndBack;
-        QTest::newRow("StatusNotifierItem host gone while hidden")
-            << TrayKind::StatusNotifier << true << "shown, hot key>tray, " + goneAndBack;
+        row("tray gone while shown", true, "shown, " + goneAndBack);
+        row("tray gone while hidden", true, "shown, hot key>tray, " + goneAndBack);
+        row("StatusNotifierItem host gone while hidden", true,
+            "shown, hot key>tray, " + goneAndBack, Outcome::Registered, {}, {}, {},
+            TrayKind::StatusNotifier);
     }
 
-    void toggle()
+    void shell()
     {
         QFETCH(TrayKind, kind);
         QFETCH(bool, trayAtStart);
+        QFETCH(Outcome, keyOutcome);
+        QFETCH(Outcome, later);
+        QFETCH(QString, told);
         QFETCH(QString, script);
         tray_->offered = trayAtStart ? kind : TrayKind::None;
-        start();
+        hotKey_->outcome = keyOutcome;
+        QFETCH(QList<bool>, answers);
+        notifier.answers = answers;
+        for (int run = 0; run < 2; ++run) {
+            start(hotKey_.get(), tray_.get());
+            if (keyOutcome == Outcome::Pending)
+                hotKey_->answer(later);
+        }
+        QCOMPARE(notifier.titles.join('|'), told);
+        // Both boxes name the command to bind instead.
+        for (const QString& text : notifier.texts)
+            QVERIFY2(text.contains(" --toggle --data-dir " + dir->path() + "\n"), qPrintable(text));
+        QCOMPARE(hotKey_->registered,
+                 (keyOutcome == Outcome::Pending ? later : keyOutcome) == Outcome::Registered);
+        // The program's own picture, in the title bar and in the tray, with
+        // or without a tray to show it yet; the tray's menu is the window's.
+        QVERIFY(!window->windowIcon().pixmap(QSize(22, 22)).isNull());
+        QVERIFY(!tray_->icon.pixmap(QSize(22, 22)).isNull());
+        QCOMPARE(tray_->menu, child<QMenu>("mnu_File"));
+        // Clicks that a tray reporting double-clicks (XEmbed) leaves alone: the
+        // one before a double-click; the right button opens the menu by itself.
+        tray_->click(QSystemTrayIcon::Context);
+        tray_->click(QSystemTrayIcon::MiddleClick);
+        if (kind == TrayKind::Embedded)
+            tray_->click(QSystemTrayIcon::Trigger);
         for (const QString& step : script.split(", ")) {
             const QString trigger = step.section('>', 0, -2);
             if (trigger == "hot key")
                 hotKey_->press();
             else if (trigger == "tray double-click")
                 tray_->click(QSystemTrayIcon::DoubleClick);
-            else if (trigger == "tray click")
-                tray_->click(QSystemTrayIcon::Trigger);
             else if (trigger == "tray menu")
                 action("mnu_File_Restore_or_Hide")->trigger();
             else if (trigger == "close request") // refused while there is a tray
-                QCOMPARE(window->close(), !tray_->added());
+                QCOMPARE(window->close(), tray_->kind() == TrayKind::None);
             else if (trigger == "minimise")
                 window->setWindowState(window->windowState() | Qt::WindowMinimized);
             else if (trigger == "restore")
@@ -436,15 +373,11 @@ private slots:
     {
         QFETCH(QString, opener);
         QFETCH(QString, site);
-        const QByteArray name = site == "Long" ? QByteArray("Long Site Name ").repeated(8)
-                                               : site.toUtf8().replace("-", "");
-        write("SB-Sites.DaT", name.isEmpty() ? "" : sb::test::rec({name.constData(), "www.x.com"}));
-        write("SB-Acnts.DaT", sb::test::rec({name.constData(), "Bob Bobbington", "s3cret", ""}));
-        start();
-        if (!name.isEmpty()) {
-            selectSite(QString(name));
-            clickRow("lst_Username", 0);
-        }
+        const QString name = site == "Long" ? QString("Long Site Name ").repeated(8) : site;
+        run(name == "-" ? "nosite"
+                        : QString("write S %1,www.x.com; write A %1,Bob Bobbington,s3cret,; site "
+                                  "%1; row lst_Username 0")
+                              .arg(name));
         int walked = 0;
         QStringList cut; // texts cut, or shrunk without need
         const auto walk = [&](QWidget& top) {
@@ -473,10 +406,11 @@ private slots:
                     cut << QString("%1 at %2 pt").arg(text).arg(points);
             }
         };
+        notifier.onDialog = [&](QDialog& d) { return walk(d), 0; };
         if (opener == "-")
             walk(*window);
         else
-            clickAndDrive(opener, [&](QDialog& d) { walk(d); });
+            run("click " + opener);
         QVERIFY(walked >= 4);
         QVERIFY2(cut.isEmpty(), qPrintable(cut.join("; ")));
     }
@@ -486,54 +420,51 @@ private slots:
     // Chosen while a box is open, it closes the box and ends the program at
     // once: nothing of the interrupted handler shows the window again.
     // (Ctrl+T while a box is open hides nothing: the box would be left alone.)
+    //
+    // A password copied is cleared after a delay (30 s unless a row gives
+    // one in ms: the window is then hidden in the tray, whose tip counts
+    // down, and the row waits for it) unless another text replaced it.
     void exitFromTrayMenu_data()
     {
-        QTest::addColumn<bool>("holdsPassword");
-        QTest::addColumn<QString>("laterByOthers"); // null: nobody touched it
+        // a password or a text [, the delay], then what others put there
+        QTest::addColumn<QString>("placed");
+        QTest::addColumn<QString>("told");   // by the status bar once it is placed
+        QTest::addColumn<QString>("waited"); // on the clipboard after the delay
         QTest::addColumn<QString>("atExit");
         QTest::addColumn<QString>("openBox"); // the box open when exit is chosen
-        QTest::addColumn<int>("delay");       // ms a password stays before it is cleared
-        QTest::addColumn<QString>("told");    // by the status bar once it is copied
-        QTest::addColumn<QString>("waited");  // on the clipboard after the delay; null: no wait
-        const QString in30 = "Password copied: the clipboard is cleared in 30 s", no;
-        QTest::newRow("password left there") << true << no << no << no << 30000 << in30 << no;
-        QTest::newRow("no password") << false << no << "bob s3cret" << no << 30000 << "" << no;
-        QTest::newRow("replaced since") << true << "other"
-                                        << "other" << no << 30000 << in30 << no;
-        QTest::newRow("during the start-up box")
-            << true << no << no << "[Stashbook]  :Hot Key:  Control-T Is In Use" << 30000 << no
-            << no;
-        QTest::newRow("during a File Error box")
-            << true << no << no << "[Stashbook]  :File Error:  SB-Sites.DaT" << 30000 << in30 << no;
-        QTest::newRow("during a question naming a site")
-            << true << no << no << "[Stashbook]  :Remove Site:  Are You Sure?" << 30000 << in30
-            << no;
-        // The window hidden in the tray: its tip counts down.
-        QTest::newRow("cleared after the delay")
-            << true << no << no << no << 100 << "Password copied: the clipboard is cleared in 1 s"
-            << "";
-        QTest::newRow("replaced before the delay")
-            << true << "other"
-            << "other" << no << 100 << "Password copied: the clipboard is cleared in 1 s"
-            << "other";
-        QTest::newRow("no delay: kept until exit") << true << no << no << no << 0 << ""
-                                                   << "bob s3cret";
+        const auto row = [](const char* name, const char* placed, const char* told,
+                            const char* waited, const char* atExit, const char* openBox) {
+            QTest::newRow(name) << placed << told << waited << atExit << openBox;
+        };
+        const char *in30 = "Password copied: the clipboard is cleared in 30 s",
+                   *in1 = "Password copied: the clipboard is cleared in 1 s";
+        row("password left there", "password", in30, "", "", "");
+        row("no password", "text", "", "", "bob s3cret", "");
+        row("replaced since", "password other", in30, "", "other", "");
+        row("during the start-up box", "", "", "", "",
+            "[Stashbook]  :Hot Key:  Control-T Is In Use");
+        row("during a File Error box", "password", in30, "", "",
+            "[Stashbook]  :File Error:  SB-Sites.DaT");
+        row("during a question naming a site", "password", in30, "", "",
+            "[Stashbook]  :Remove Site:  Are You Sure?");
+        row("cleared after the delay", "password 100", in1, "", "", "");
+        row("replaced before the delay", "password 100 other", in1, "other", "other", "");
+        row("no delay: kept until exit", "password 0", "", "bob s3cret", "", "");
     }
 
     void exitFromTrayMenu()
     {
-        QFETCH(bool, holdsPassword);
-        QFETCH(QString, laterByOthers);
-        QFETCH(QString, atExit);
-        QFETCH(QString, openBox);
-        QFETCH(int, delay);
+        QFETCH(QString, placed);
         QFETCH(QString, told);
-        QFETCH(QString, waited);
-        clipboardDelay = std::chrono::milliseconds(delay);
-        // Exit is chosen as soon as the box runs its loop.
+        QFETCH(QString, openBox);
+        bool waits = false;
+        const int delay = placed.section(' ', 1, 1).toInt(&waits);
+        const QString others = placed.section(' ', waits ? 2 : 1);
+        clipboardDelay = std::chrono::milliseconds(waits ? delay : 30000);
         QString seen, shown; // the open box's title, and its text as shown
         bool keptByCtrlT = false;
         auto leftOpen = std::make_shared<bool>(false);
+        // Exit is chosen as soon as the box runs its loop.
         auto exitFromBox = [&] {
             QTimer::singleShot(0, this, [&] {
                 if (QWidget* box = QApplication::activeModalWidget()) {
@@ -552,45 +483,42 @@ private slots:
                 });
             });
         };
-        const bool atStartUp = openBox.contains("Hot Key");
         // A name that would be markup to a box that took it for rich text.
-        const char* const site = "<b>x</b>  y<br>z";
-        write("SB-Sites.DaT", sb::test::rec({site, "x.example"}));
-        if (atStartUp) {
-            hotKey_->outcome = Outcome::InUse;
+        const QString site = "<b>x</b>  y<br>z";
+        run("write S " + site + ",x.example");
+        hotKey_->outcome = openBox.contains("Hot Key") ? Outcome::InUse : Outcome::Registered;
+        if (openBox.contains("Hot Key"))
             exitFromBox();
-        }
-        WindowFixture::start(hotKey_.get(), tray_.get(), /*realBoxes=*/!openBox.isNull());
-        const auto* bar = child<QStatusBar>("sts_Bar");
-        if (delay == 100)
+        start(hotKey_.get(), tray_.get(), /*realBoxes=*/!openBox.isEmpty());
+        if (delay > 0)
             hotKey_->press();
-        if (!atStartUp)
-            window->clipboardGuard().place("bob s3cret", holdsPassword);
-        QCOMPARE(bar->currentMessage(), told);
-        QCOMPARE(tray_->tip, delay == 100 ? told : "Stashbook");
-        if (!laterByOthers.isNull())
-            QGuiApplication::clipboard()->setText(laterByOthers);
-        if (!waited.isNull()) {
+        if (!placed.isEmpty())
+            window->clipboardGuard().place("bob s3cret", placed.startsWith("password"));
+        QCOMPARE(child<QStatusBar>("sts_Bar")->currentMessage(), told);
+        QCOMPARE(tray_->tip, delay > 0 ? told : "Stashbook");
+        if (!others.isEmpty())
+            QGuiApplication::clipboard()->setText(others);
+        if (waits) {
             QTest::qWait(delay + 300);
-            QCOMPARE(QGuiApplication::clipboard()->text(), waited);
-            QCOMPARE(bar->currentMessage() + tray_->tip, "Stashbook"); // their usual texts
+            QTEST(QGuiApplication::clipboard()->text(), "waited");
+            QCOMPARE(child<QStatusBar>("sts_Bar")->currentMessage() + tray_->tip, "Stashbook");
         }
-        if (openBox.isNull()) {
+        run(openBox.contains("Remove") ? "site " + site
+            : openBox.contains("File") ? "write S \"cut\""
+                                       : "");
+        if (openBox.isEmpty())
             action("mnu_File_Exit")->trigger();
-        } else if (openBox.contains("Remove")) {
-            selectSite(site);
+        else if (!openBox.contains("Hot Key"))
             exitFromBox();
+        if (openBox.contains("Remove"))
             window->cmd_Rem_Site_Click();
-        } else if (!atStartUp) {
-            write("SB-Sites.DaT", "\"cut\"");
-            exitFromBox();
+        if (openBox.contains("File"))
             window->cmd_Reload_Click();
-        }
-        QCOMPARE(seen, openBox.isNull() ? QString() : openBox);
+        QCOMPARE(seen, openBox);
         QCOMPARE(shown.contains(site), openBox.contains("Remove")); // shown as typed
-        QCOMPARE(keptByCtrlT, !openBox.isNull());
+        QCOMPARE(keptByCtrlT, !openBox.isEmpty());
         QVERIFY(!*leftOpen);
-        QCOMPARE(QGuiApplication::clipboard()->text(), atExit);
+        QTEST(QGuiApplication::clipboard()->text(), "atExit");
         verifyAt("exited");
         // Nothing shows the window any more, whatever is still queued.
         hotKey_->press();

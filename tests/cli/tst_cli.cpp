@@ -7,9 +7,7 @@
 #include "dialogs/dialog_kit.h"
 #include "dialogs/site/site_dialogs.h"
 #include "rules/data_store.h"
-#include "support/fake_prompter.h"
-#include "support/files.h"
-#include "support/window_fixture.h"
+#include "support/window_driver.h"
 
 #include <QJsonDocument>
 #include <QListWidget>
@@ -274,23 +272,20 @@ private slots:
         QFETCH(int, reloads);
         QFETCH(QString, site);
         QFETCH(QString, account);
-        sb::test::WindowFixture w;
+        sb::test::WindowDriver w;
         w.dir = std::move(dir_);
         auto& window = w.start();
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QSignalSpy told(window.findChild<sb::app::OutsideChanges*>(),
                         &sb::app::OutsideChanges::changed);
-        w.selectSite("News");
-        w.list("lst_Username")->selectRow(1);
+        w.run("site News; row lst_Username 1");
         QDialog dialog(&window);
         if (meanwhile == "dialog")
             dialog.show();
         if (meanwhile == "own") {
             w.notifier.answers = {true};
-            w.click("cmd_Remove_Account");
-            w.selectSite("News");
-            w.list("lst_Username")->selectRow(0);
+            w.run("click cmd_Remove_Account; site News; row lst_Username 0");
         }
         QProcess shell; // the window sees each change of a burst as it comes
         shell.setWorkingDirectory(w.dir->path());

@@ -1,6 +1,6 @@
 // The record files: reading and appending records byte for byte, what a
 // record file is, and adding, changing and removing records through a
-// temporary file.
+// temporary file, whatever fails, stops or writes beside.
 #include "store/commit.h"
 #include "store/record_file.h"
 #include "store/rewrite.h"
@@ -12,15 +12,14 @@
 #include <QTest>
 
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <fcntl.h>
-#include <random>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
 using namespace sb::store;
 using namespace sb::test;
@@ -28,19 +27,10 @@ using Records = QList<QStringList>;
 
 namespace {
 
-const QByteArray kAB = "\"a\",\"b\"";
 // The steps of a commit, by name, in their order.
 const QStringList kSteps = {"TempWrite", "TempSync", "TempClose",  "JournalWrite",  "JournalSync",
                             "Exchange",  "Rename",   "RemoveTemp", "RemoveJournal", "DirSync"};
 const QByteArray kTwoRecords = "\"a\",\"1\"\r\n\"b\",\"2\"\r\n";
-
-// Renames the site "a" to "A", and "A" to "a", in either file.
-RuleAnswer renameA(const Record& r)
-{
-    Record renamed = r;
-    renamed.front().assign(1, r[0] == "a" ? 'A' : 'a');
-    return r[0] == "a" || r[0] == "A" ? RuleAnswer(Replace{renamed}) : Keep{};
-}
 
 // Drops "a", replaces "b" and keeps every other record.
 RuleAnswer dropAReplaceB(const Record& r)
@@ -57,40 +47,57 @@ class TestStore : public QObject
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> dir_;
-    RecordFile at(const QString& name, int fields) const
+    std::string path() const { return dir_->path().toStdString(); }
+    RecordFile at(const QString& name, int fields = 2) const
     {
-        return {dir_->path().toStdString(), name.toStdString(), fields};
+        return {path(), name.toStdString(), fields};
     }
-    RecordFile sites() const { return RecordFile::sites(dir_->path().toStdString()); }
-    RecordFile accountsFile() const { return RecordFile::accounts(dir_->path().toStdString()); }
     static QStringList tempFiles(const QString& d) { return QDir(d).entryList({"SB-t*.txt"}); }
+    void fill(const QByteArray& sites, const QByteArray& accounts)
+    {
+        writeFile(dir_->path(), "SB-Sites.DaT", sites);
+        writeFile(dir_->path(), "SB-Acnts.DaT", accounts);
+    }
 
 private slots:
     void init() { dir_ = std::make_unique<QTemporaryDir>(); }
 
-    // The records read, and the damage found after them; counting agrees.
-    void reads_data()
+    // The records read and the damage found after them, counting agreeing;
+    // then a record added: nothing escaped or trimmed, it reads back as one
+    // of its own whatever the file ends with (after `kept`, the file up to
+    // the end of its last record), and a damaged file is left as it is. A
+    // new file is for the owner alone, as it holds passwords; an old one
+    // keeps its permissions.
+    void readsAndAppends_data()
     {
-        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("bytes"); // null: no file
         QTest::addColumn<int>("fields");
         QTest::addColumn<Records>("expected");
-        QTest::addColumn<QString>("damage"); // the message; null: none
+        QTest::addColumn<QString>("damage");  // the message; null: none
+        QTest::addColumn<QByteArray>("kept"); // null: the whole file
         auto row = [](const char* name, const QByteArray& bytes, int fields,
-                      const Records& expected, const QString& damage = {}) {
-            QTest::newRow(name) << bytes << fields << expected << damage;
+                      const Records& expected, const QString& damage = {},
+                      const QByteArray& kept = {}) {
+            QTest::newRow(name) << bytes << fields << expected << damage << kept;
         };
+        const QByteArray ab = "\"a\",\"b\"", bom = "\xEF\xBB\xBF";
+        row("no file", QByteArray(), 2, {}, {}, "");
         row("line ends between fields, commas between records, no final line end",
-            "\"a\"\r\n\"b\",\"c\"\r\n\"d\"", 2, {{"a", "b"}, {"c", "d"}});
+            "\"a\"\r\n\"b\",\"c\"\r\n\"d\"", 2, {{"a", "b"}, {"c", "d"}}, {},
+            "\"a\"\r\n\"b\",\"c\"\r\n\"d\"\r\n");
         row("lone LF, lone CR", "\"a\",\"b\"\n\"c\",\"d\"\r\"e\",\"\"\n", 2,
             {{"a", "b"}, {"c", "d"}, {"e", ""}});
+        row("a lone CR at the end", ab + "\r", 2, {{"a", "b"}});
         row("commas, blanks, line ends, empty fields in quotes",
             "\"a, b \",\"  c\r\nd\",\"\",\"x\"\r\n", 4, {{"a, b ", "  c\r\nd", "", "x"}});
         row("blanks around fields", "  \"a\" ,  b c  \r\n", 2, {{"a", "b c"}});
         row("text after closing quote skipped", "\"ab\"cd\",\"x\"\r\n", 2, {{"ab", "x"}});
         row("blank line is an empty field", "\"a\"\r\n\r\n\"c\",\"d\"\r\n", 2,
             {{"a", ""}, {"c", "d"}});
-        row("byte-order mark, blank lines at the end", "\xEF\xBB\xBF\"a\",\"b\"\r\n\r\n  \r\n\n", 2,
-            {{"a", "b"}});
+        row("blank line as the last field", "\"a\"\r\n\r\n", 2, {{"a", ""}});
+        row("byte-order mark, blank lines at the end", bom + ab + "\r\n\r\n  \r\n\n", 2,
+            {{"a", "b"}}, {}, bom + ab + "\r\n");
+        row("byte-order mark only", bom, 2, {});
         row("Windows-1252 and UTF-8 mixed",
             "\"Caf\xE9\",\"Caf\xC3\xA9\"\r\n\"\x80\x81\x9F\",\"\xF0\x9F\x94\x91\"\r\n"
             "\"\xED\xA0\x80\",\"\xC0\xAF\"\r\n", // a surrogate, an overlong form
@@ -101,183 +108,168 @@ private slots:
             "record 2 is damaged: field 2 of 2 opens a double quote that is never closed");
     }
 
-    void reads()
+    void readsAndAppends()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(int, fields);
         QFETCH(Records, expected);
         QFETCH(QString, damage);
-        writeFile(dir_->path(), "f.dat", bytes);
-        Records read;
-        const Status s = readRecords(at("f.dat", fields), [&](const Record& r) {
-            read << QStringList();
-            for (const auto& field : r)
-                read.last() << QString::fromStdString(field);
-        });
-        QCOMPARE(read, expected);
-        QCOMPARE(s.failed(), !damage.isNull());
-        long long count = -1;
-        QCOMPARE(countRecords(at("f.dat", fields), count).failed(), s.failed());
-        if (!s.failed()) {
-            QCOMPARE(count, expected.size());
-            return;
-        }
-        QCOMPARE(s.error().file, "f.dat");
-        QCOMPARE(QString::fromStdString(s.error().message), damage);
-        // Appending would join the new record to the damage.
-        TempNameGenerator names;
-        QVERIFY(
-            appendRecord(at("f.dat", fields), Record(std::size_t(fields), "n"), names).failed());
-        QCOMPARE(readFile(dir_->path(), "f.dat"), bytes);
-    }
-
-    // Every operation goes to the file found; "dir:" makes a directory.
-    void findsNameIgnoringCase_data()
-    {
-        QTest::addColumn<QString>("wanted");
-        QTest::addColumn<QStringList>("onDisk");
-        QTest::addColumn<QString>("found");
-        const QString sites = "SB-Sites.DaT";
-        QTest::newRow("lower case") << sites << QStringList{"sb-sites.dat"} << "sb-sites.dat";
-        QTest::newRow("exact wins")
-            << sites << QStringList{"SB-SITES.DAT", sites, "sb-sites.dat"} << sites;
-        QTest::newRow("smallest spelling")
-            << sites << QStringList{"sb-sites.dat", "SB-SITES.DAT"} << "SB-SITES.DAT";
-        QTest::newRow("regular file before a smaller spelling")
-            << sites << QStringList{"dir:SB-SITES.DAT", "sb-sites.dat"} << "sb-sites.dat";
-        QTest::newRow("directory of the exact name hides the others")
-            << sites << QStringList{"dir:" + sites, "sb-sites.dat"} << "";
-        QTest::newRow("hidden") << ".sb" << QStringList{".sb"} << "";
-    }
-
-    void findsNameIgnoringCase()
-    {
-        QFETCH(QString, wanted);
-        QFETCH(QStringList, onDisk);
-        QFETCH(QString, found);
-        for (const QString& entry : onDisk) {
-            if (entry.startsWith("dir:"))
-                QVERIFY(QDir(dir_->path()).mkdir(entry.mid(4)));
-            else
-                writeFile(dir_->path(), entry, kAB + "\r\n");
-        }
-        const RecordFile file = at(wanted, 2);
-        QCOMPARE(QString::fromStdString(findOnDisk(file).value_or("")), found);
-        if (found.isEmpty())
-            return;
-        TempNameGenerator names;
-        QVERIFY(appendRecord(file, {"n", "x"}, names));
-        QCOMPARE(readFile(dir_->path(), found), kAB + "\r\n\"n\",\"x\"\r\n");
-    }
-
-    // Nothing is escaped or trimmed, and the new record reads back as one of
-    // its own whatever the file ends with. A new file is for the owner alone,
-    // as it holds passwords; an old one keeps its permissions.
-    void appends_data()
-    {
-        QTest::addColumn<QByteArray>("before"); // null: no file
-        QTest::addColumn<QByteArray>("after");  // then the new record
-        QTest::newRow("no file") << QByteArray() << QByteArray();
-        QTest::newRow("no final line end") << kAB << kAB + "\r\n";
-        QTest::newRow("lone CR") << kAB + "\r" << kAB + "\r";
-        QTest::newRow("blank lines after last record") << kAB + "\r\n\r\n \r\n" << kAB + "\r\n";
-        QTest::newRow("blank line as last field")
-            << QByteArray("\"a\"\r\n\r\n") << QByteArray("\"a\"\r\n\r\n");
-        QTest::newRow("byte-order mark only")
-            << QByteArray("\xEF\xBB\xBF") << QByteArray("\xEF\xBB\xBF");
-    }
-
-    void appends()
-    {
-        QFETCH(QByteArray, before);
-        QFETCH(QByteArray, after);
-        const QString path = dir_->filePath("SB-Sites.DaT");
-        if (!before.isNull()) {
-            writeFile(dir_->path(), "SB-Sites.DaT", before);
+        QFETCH(QByteArray, kept);
+        // The fuzz target's checks hold on every file, and on two joined by
+        // a NUL (where it cuts the fields it writes).
+        for (const QByteArray& input : {bytes, bytes + '\0' + bytes})
+            LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(input.data()),
+                                   input.size());
+        const QString path = dir_->filePath("f.dat");
+        if (!bytes.isNull()) {
+            writeFile(dir_->path(), "f.dat", bytes);
             QVERIFY(QFile::setPermissions(path,
                                           QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
         }
+        Records read;
+        bool exists = false;
+        const Status s = readRecords(
+            at("f.dat", fields),
+            [&](const Record& r) {
+                read << QStringList();
+                for (const auto& field : r)
+                    read.last() << QString::fromStdString(field);
+            },
+            &exists);
+        QCOMPARE(read, expected);
+        QCOMPARE(exists, !bytes.isNull());
+        const auto said = [](const Status& s) {
+            return s ? QString()
+                     : QString::fromStdString(s.error().file + ": " + s.error().message);
+        };
+        QCOMPARE(said(s), damage.isNull() ? QString() : "f.dat: " + damage);
+        long long count = -1;
+        QCOMPARE(said(countRecords(at("f.dat", fields), count)), said(s));
+        QCOMPARE(count, damage.isNull() ? expected.size() : count);
+        // Appending to a damaged file would join the new record to the damage.
         TempNameGenerator names;
-        QVERIFY(appendRecord(sites(), {"", " a, b\r\nCaf\xC3\xA9 "}, names));
-        QCOMPARE(readFile(dir_->path(), "SB-Sites.DaT"),
-                 after + "\"\",\" a, b\r\nCaf\xC3\xA9 \"\r\n");
-        QCOMPARE(modeOf(path), before.isNull() ? 0600u : 0640u);
-        QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{"SB-Sites.DaT"});
+        Record added(std::size_t(fields), "");
+        added[1] = " a, b\r\nCaf\xC3\xA9 ";
+        QCOMPARE(appendRecord(at("f.dat", fields), added, names).failed(), !damage.isNull());
+        QCOMPARE(readFile(dir_->path(), "f.dat"),
+                 damage.isNull()
+                     ? (kept.isNull() ? bytes : kept) + "\"\",\" a, b\r\nCaf\xC3\xA9 \"" +
+                           QByteArray(",\"\"").repeated(fields - 2) + "\r\n"
+                     : bytes);
+        QCOMPARE(modeOf(path), bytes.isNull() ? 0600u : 0640u);
+        QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{"f.dat"});
     }
 
-    // Only a regular file is a record file. Anything else under its name, in
-    // any letter case, is reported at once by every operation, never waited
-    // on, read without end or replaced.
-    void refusesOtherThanRegularFiles_data()
+    // What the record file `wanted` is among the entries of the folder
+    // (files holding "a","b"; "dir:", "pipe:" and "locked:" make other
+    // kinds; "link:<target>:" a symbolic link): the file found, its name
+    // ignoring letter case, the smallest spelling of the regular ones
+    // winning unless the exact name is taken. Every operation goes to it, a
+    // link staying a link and a file made through a link being the owner's
+    // alone. Anything but a regular file is reported at once by every
+    // operation, never waited on, read without end or replaced.
+    void recordFileOnDisk_data()
     {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<bool>("ofSites");
-        QTest::addColumn<bool>("lowerCase");
-        for (const char* kind :
-             {"named pipe", "directory", "link to /dev/zero", "loop of links", "unreadable"}) {
-            for (const bool ofSites : {true, false}) {
-                for (const bool lowerCase : {false, true})
-                    QTest::addRow("%s, %s%s", kind, ofSites ? "sites" : "accounts",
-                                  lowerCase ? " in lower case" : "")
-                        << kind << ofSites << lowerCase;
-            }
-        }
+        QTest::addColumn<QString>("entries");
+        QTest::addColumn<QString>("wanted");
+        QTest::addColumn<QString>("found"); // or the file the error names
+        QTest::addColumn<QString>("error"); // null: none
+        const auto row = [](const char* name, const char* entries, const char* wanted,
+                            const char* found, const QString& error = {}) {
+            QTest::newRow(name) << entries << wanted << found << error;
+        };
+        const QString s = "SB-Sites.DaT", notRegular = "not a regular file but ";
+        row("lower case", "sb-sites.dat", "SB-Sites.DaT", "sb-sites.dat");
+        row("exact wins", "SB-SITES.DAT SB-Sites.DaT sb-sites.dat", "SB-Sites.DaT", "SB-Sites.DaT");
+        row("smallest spelling", "sb-sites.dat SB-SITES.DAT", "SB-Sites.DaT", "SB-SITES.DAT");
+        row("a regular file before a smaller spelling", "dir:SB-SITES.DAT sb-sites.dat",
+            "SB-Sites.DaT", "sb-sites.dat");
+        row("a link to a file yet to be made", "dir:data link:data/real.dat:SB-Sites.DaT",
+            "SB-Sites.DaT", "");
+        row("a directory of the exact name hides the others", "dir:SB-Sites.DaT sb-sites.dat",
+            "SB-Sites.DaT", "SB-Sites.DaT", notRegular + "a directory");
+        row("a directory in lower case", "dir:sb-acnts.dat", "SB-Acnts.DaT", "sb-acnts.dat",
+            notRegular + "a directory");
+        row("a named pipe in lower case", "pipe:sb-sites.dat", "SB-Sites.DaT", "sb-sites.dat",
+            notRegular + "a named pipe");
+        row("a link to /dev/zero", "link:/dev/zero:sb-sites.dat", "SB-Sites.DaT", "sb-sites.dat",
+            notRegular + "a device");
+        row("a loop of links", "link:SB-Acnts.DaT:SB-Acnts.DaT", "SB-Acnts.DaT", "SB-Acnts.DaT",
+            notRegular + "a loop of symbolic links");
+        row("unreadable", "locked:sb-sites.dat", "SB-Sites.DaT", "sb-sites.dat",
+            std::strerror(EACCES));
+        row("hidden", ".sb", ".sb", ".sb", "a hidden file is never a record file");
     }
 
-    void refusesOtherThanRegularFiles()
+    void recordFileOnDisk()
     {
-        QFETCH(QString, kind);
-        QFETCH(bool, ofSites);
-        QFETCH(bool, lowerCase);
-        const RecordFile file =
-            ofSites ? sites() : RecordFile::accounts(dir_->path().toStdString());
-        QString onDisk = QString::fromStdString(file.name);
-        if (lowerCase)
-            onDisk = onDisk.toLower();
-        const std::string path = dir_->filePath(onDisk).toStdString();
-        QString message = "not a regular file";
-        if (kind == "named pipe")
-            QCOMPARE(::mkfifo(path.c_str(), 0600), 0);
-        if (kind == "directory")
-            QVERIFY(QDir(dir_->path()).mkdir(onDisk));
-        if (kind == "link to /dev/zero")
-            QCOMPARE(::symlink("/dev/zero", path.c_str()), 0);
-        if (kind == "loop of links")
-            QCOMPARE(::symlink(qPrintable(onDisk), path.c_str()), 0);
-        if (kind == "unreadable") {
-            if (::geteuid() == 0)
+        QFETCH(QString, entries);
+        QFETCH(QString, wanted);
+        QFETCH(QString, found);
+        QFETCH(QString, error);
+        const QByteArray ab = "\"a\",\"b\"\r\n";
+        QStringList names;
+        for (const QString& entry : entries.split(' ')) {
+            const QString kind = entry.section(':', 0, -2), name = entry.section(':', -1);
+            const std::string at = dir_->filePath(name).toStdString();
+            if (!name.startsWith('.'))
+                names << name;
+            if (kind == "dir")
+                QVERIFY(QDir(dir_->path()).mkdir(name));
+            else if (kind == "pipe")
+                QCOMPARE(::mkfifo(at.c_str(), 0600), 0);
+            else if (kind.startsWith("link"))
+                QCOMPARE(::symlink(qPrintable(kind.mid(5)), at.c_str()), 0);
+            else
+                writeFile(dir_->path(), name, ab);
+            if (kind == "locked" && ::geteuid() == 0)
                 QSKIP("root reads every file");
-            writeFile(dir_->path(), onDisk, kAB + "\r\n");
-            QCOMPARE(::chmod(path.c_str(), 0), 0);
-            message = std::strerror(EACCES);
+            if (kind == "locked")
+                QCOMPARE(::chmod(at.c_str(), 0), 0);
         }
-
+        const RecordFile file = at(wanted);
+        QCOMPARE(QString::fromStdString(findOnDisk(file).value_or("")),
+                 error.isNull() ? found : "");
         ::alarm(10); // a hang ends the test instead of blocking it for ever
         QElapsedTimer timer;
         timer.start();
         bool readFound = false, countFound = false;
         long long count = 0;
-        TempNameGenerator names;
+        TempNameGenerator temps;
         const Status results[] = {
             readRecords(
                 file, [](const Record&) {}, &readFound),
             countRecords(file, count, &countFound),
-            appendRecord(file, Record(std::size_t(file.fields), "x"), names),
-            rewriteRecordFile(
-                file, [](const Record&) -> RuleAnswer { return Keep{}; }, names),
+            appendRecord(file, {"b", "x"}, temps),
+            rewriteRecordFile(file, dropAReplaceB, temps),
         };
         ::alarm(0);
         QVERIFY(timer.elapsed() < 1000);
+        QCOMPARE(readFound && countFound, !error.isNull() || !found.isEmpty());
         for (const Status& s : results) {
-            QVERIFY(s.failed());
-            QCOMPARE(QString::fromStdString(s.error().file), onDisk);
-            QVERIFY2(QString::fromStdString(s.error().message).contains(message),
-                     s.error().message.c_str());
+            QCOMPARE(s.failed(), !error.isNull());
+            if (s.failed()) {
+                QCOMPARE(QString::fromStdString(s.error().file), found);
+                QVERIFY2(QString::fromStdString(s.error().message).contains(error),
+                         s.error().message.c_str());
+            }
         }
-        QVERIFY(readFound && countFound);
-        QCOMPARE(
-            QDir(dir_->path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
-            QStringList{onDisk});
+        // Nothing made, changed or left beside; the other spellings as they were.
+        names.sort();
+        QCOMPARE(QDir(dir_->path())
+                     .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name),
+                 names);
+        for (const QString& name : names) {
+            const QFileInfo info(dir_->filePath(name));
+            if (info.isFile() && !info.isSymLink() && error.isNull())
+                QCOMPARE(readFile(dir_->path(), name), name == found ? rec({"B", "new"}) : ab);
+        }
+        if (entries.contains("link:data")) {
+            QCOMPARE(readFile(dir_->path(), "data/real.dat"), rec({"B", "new"}));
+            QCOMPARE(modeOf(dir_->filePath("data/real.dat")), 0600u);
+            QVERIFY(QFileInfo(dir_->filePath(wanted)).isSymLink());
+            QCOMPARE(tempFiles(dir_->filePath("data")), QStringList());
+        }
     }
 
     // Successive changes, adds and rewrites alike, draw successive numbers,
@@ -287,81 +279,80 @@ private slots:
     // its kind: it may be the only copy, and opening the folder says so.
     void temporaryFiles_data()
     {
-        QTest::addColumn<QStringList>("onDisk"); // name and fields; "drawn": the next name
-        QTest::addColumn<QStringList>("kept");
-        QTest::newRow("stale copies")
-            << QStringList{"SB-Acnts.DaT 4", "drawn 4", "sb-T77.TXT 2", "SB-t10000.txt 4"}
-            << QStringList();
-        QTest::newRow("not ours") << QStringList{"SB-Acnts.DaT 4", "SB-t05.txt 4",
-                                                 "SB-t10001.txt 4", "SB-tx.txt 4"}
-                                  << QStringList{"SB-t05.txt", "SB-t10001.txt", "SB-tx.txt"};
-        QTest::newRow("only copy of the accounts")
-            << QStringList{"drawn 4", "SB-t9.txt 2", "SB-t7.txt 3"} << QStringList{"drawn"};
-        QTest::newRow("accounts in lower case")
-            << QStringList{"sb-acnts.dat 4", "drawn 4"} << QStringList();
+        QTest::addColumn<QString>("onDisk"); // names and fields; "drawn": the next name
+        QTest::addColumn<QString>("kept");
+        const auto row = [](const char* name, const char* onDisk, const char* kept) {
+            QTest::newRow(name) << onDisk << kept;
+        };
+        row("stale copies", "SB-Acnts.DaT:4 drawn:4 sb-T77.TXT:2 SB-t10000.txt:4", "");
+        row("not ours", "SB-Acnts.DaT:4 SB-t05.txt:4 SB-t10001.txt:4 SB-tx.txt:4",
+            "SB-t05.txt SB-t10001.txt SB-tx.txt");
+        row("only copy of the accounts", "drawn:4 SB-t9.txt:2 SB-t7.txt:3", "drawn");
+        row("accounts in lower case", "sb-acnts.dat:4 drawn:4", "");
     }
 
     void temporaryFiles()
     {
-        QFETCH(QStringList, onDisk);
-        QFETCH(QStringList, kept);
+        QFETCH(QString, onDisk);
+        QFETCH(QString, kept);
         const QString drawn =
             QString::fromStdString(TempNameGenerator::nameFor(TempNameGenerator().next()));
-        kept.replaceInStrings("drawn", drawn);
+        onDisk.replace("drawn", drawn);
+        kept.replace("drawn", drawn);
         for (const bool opening : {true, false}) {
             init();
             writeFile(dir_->path(), "SB-Sites.DaT", kTwoRecords);
-            for (const QString& entry : onDisk)
-                writeFile(dir_->path(), entry.section(' ', 0, 0).replace("drawn", drawn),
-                          rec({"a", "b", "c", "d"}).left(entry.section(' ', 1).toInt() * 4 - 1) +
+            for (const QString& entry : onDisk.split(' '))
+                writeFile(dir_->path(), entry.section(':', 0, 0),
+                          rec({"a", "b", "c", "d"}).left(entry.section(':', 1).toInt() * 4 - 1) +
                               "\r\n");
             TempNameGenerator names, expected;
-            if (onDisk.contains("drawn 4"))
+            if (onDisk.contains(drawn + ":4"))
                 expected.next();
             FolderReport report;
-            QVERIFY(!opening || openFolder(dir_->path().toStdString(), &report));
+            QVERIFY(!opening || openFolder(path(), &report));
             for (int i = 0; !opening && i < 4; ++i) {
                 RewriteResult result;
-                QVERIFY(i % 2 ? appendRecord(sites(), {"c", "3"}, names, &result)
-                              : rewriteRecordFile(sites(), dropAReplaceB, names, &result));
+                QVERIFY(i % 2
+                            ? appendRecord(at("SB-Sites.DaT"), {"c", "3"}, names, &result)
+                            : rewriteRecordFile(at("SB-Sites.DaT"), dropAReplaceB, names, &result));
                 QCOMPARE(result.tempName, TempNameGenerator::nameFor(expected.next()));
             }
-            QCOMPARE(tempFiles(dir_->path()), kept);
+            QCOMPARE(tempFiles(dir_->path()).join(' '), kept);
             QStringList reported;
             for (const OnlyCopy& copy : report.onlyCopies)
                 reported << QString::fromStdString(copy.recordFile + " " + copy.tempName);
-            QCOMPARE(reported, opening && kept.contains(drawn)
-                                   ? QStringList{"SB-Acnts.DaT " + drawn}
-                                   : QStringList());
+            QCOMPARE(reported.join(' '), opening && kept == drawn ? "SB-Acnts.DaT " + drawn : "");
         }
     }
 
     // A rule keeps (K), drops (D), replaces (R), expands (E) or expands to
-    // nothing (N) each of the records a, b and c, and a record is added: the file holds what the
-    // rule wrote, and the commit tells the records dropped, replaced or expanded by their place in
-    // the file as read, and where the added one starts.
+    // nothing (N) each of the records a, b and c, and a record is added: the
+    // file holds what the rule wrote, and the commit tells the records
+    // dropped, replaced or expanded by their place in the file as read, and
+    // where the added one starts.
     void commitTellsWhatChanged_data()
     {
         QTest::addColumn<QString>("answers"); // empty: no rule
         QTest::addColumn<QByteArray>("after");
         QTest::addColumn<QString>("told"); // "<place> <old name>: <new names> | ... | <added at>"
+        const auto row = [](const char* name, const char* answers, const QByteArray& after,
+                            const char* told) { QTest::newRow(name) << answers << after << told; };
         const QByteArray a = rec({"a", "1"}), b = rec({"b", "2"}), c = rec({"c", "3"});
         const QByteArray z = rec({"z", "9"}), x = rec({"x", ""}), y = rec({"y", ""});
-        QTest::newRow("add only") << "" << a + b + c + z << "3";
-        QTest::newRow("keep all") << "KKK" << a + b + c + z << "3";
-        QTest::newRow("each answer")
-            << "DRE" << rec({"b'", "2"}) + x + c + y + z << "0 a: | 1 b: b' | 2 c: x c y | 4";
-        QTest::newRow("expand to nothing") << "NKN" << b + z << "0 a: | 2 c: | 1";
+        row("add only", "", a + b + c + z, "3");
+        row("keep all", "KKK", a + b + c + z, "3");
+        row("each answer", "DRE", rec({"b'", "2"}) + x + c + y + z,
+            "0 a: | 1 b: b' | 2 c: x c y | 4");
+        row("expand to nothing", "NKN", b + z, "0 a: | 2 c: | 1");
         // A: the rule, or (a fourth answer) the end of the file, aborts.
-        QTest::newRow("abort") << "DAK" << a + b + c << "aborted: no";
-        QTest::newRow("abort at the end") << "DKKA" << a + b + c << "aborted: no";
+        row("abort", "DAK", a + b + c, "aborted: no");
+        row("abort at the end", "DKKA", a + b + c, "aborted: no");
     }
 
     void commitTellsWhatChanged()
     {
         QFETCH(QString, answers);
-        QFETCH(QByteArray, after);
-        QFETCH(QString, told);
         writeFile(dir_->path(), "SB-Sites.DaT",
                   rec({"a", "1"}) + rec({"b", "2"}) + rec({"c", "3"}));
         const Rule rule = [&](const Record& r) -> RuleAnswer {
@@ -374,18 +365,18 @@ private slots:
                    : answer == 'A' ? Abort{"no"}
                                    : RuleAnswer(Keep{});
         };
-        const auto atEnd = [&](long long) -> std::optional<Abort> {
-            return answers.endsWith("KKA") ? std::optional(Abort{"no"}) : std::nullopt;
+        const auto atEnd = [&](long long) {
+            return answers.size() > 3 ? std::optional(Abort{"no"}) : std::nullopt;
         };
         TempNameGenerator names;
         CommitResult result;
         const bool done = bool(commit(
-            dir_->path().toStdString(),
-            {{sites(), answers.isEmpty() ? Rule() : rule, {{"z", "9"}}, atEnd}}, names, &result));
-        QCOMPARE(readFile(dir_->path(), "SB-Sites.DaT"), after);
+            path(), {{at("SB-Sites.DaT"), answers.isEmpty() ? Rule() : rule, {{"z", "9"}}, atEnd}},
+            names, &result));
+        QTEST(readFile(dir_->path(), "SB-Sites.DaT"), "after");
         QCOMPARE(tempFiles(dir_->path()), QStringList());
         if (!done) {
-            QCOMPARE("aborted: " + QString::fromStdString(result.aborted), told);
+            QTEST("aborted: " + QString::fromStdString(result.aborted), "told");
             return;
         }
         QStringList said;
@@ -395,23 +386,7 @@ private slots:
                 line += " " + QString::fromStdString(r[0]);
             said << line;
         }
-        QCOMPARE((said << QString::number(result.files[0].appendedAt)).join(" | "), told);
-    }
-
-    // A link to a file yet to be made: the first add makes it, for the owner
-    // alone, and the link stays one through every change.
-    void keepsSymbolicLink()
-    {
-        QVERIFY(QDir(dir_->path()).mkdir("data"));
-        QVERIFY(QFile::link("data/real.dat", dir_->filePath("SB-Sites.DaT")));
-        TempNameGenerator names;
-        QVERIFY(appendRecord(sites(), {"a", "1"}, names));
-        QVERIFY(appendRecord(sites(), {"b", "2"}, names));
-        QCOMPARE(modeOf(dir_->filePath("data/real.dat")), 0600u);
-        QVERIFY(rewriteRecordFile(sites(), dropAReplaceB, names));
-        QVERIFY(QFileInfo(dir_->filePath("SB-Sites.DaT")).isSymLink());
-        QCOMPARE(readFile(dir_->path(), "data/real.dat"), rec({"B", "new"}));
-        QCOMPARE(tempFiles(dir_->path()) + tempFiles(dir_->filePath("data")), QStringList());
+        QTEST((said << QString::number(result.files[0].appendedAt)).join(" | "), "told");
     }
 
     // Whatever step fails, both files are as they were, with their
@@ -419,15 +394,18 @@ private slots:
     // that stays behind is named. Once the new content is in place, a failed
     // directory sync or journal removal is no failed change; writes that come
     // back short or interrupted are no failure either. Where files cannot be
-    // exchanged, renames failing after the sites file was replaced say so,
-    // and opening the folder completes the change.
-    void failureLeavesFilesUntouched_data()
+    // exchanged ("plain"), renames failing after the sites file was replaced
+    // say so, and opening the folder completes the change. A child that
+    // stops at a step of a change ("stop", "torn": half the journal written)
+    // leaves the files all old or all new, byte for byte, once the folder is
+    // opened again, and no temporary file or journal.
+    void faults_data()
     {
         QTest::addColumn<QString>("op");      // "both": sites and accounts in one commit
         QTest::addColumn<QString>("fault");   // steps that fail, each with its occurrence
-        QTest::addColumn<QString>("message"); // empty: the change succeeds
-        auto row = [](const char* op, const char* fault, const QString& message) {
-            QTest::addRow("%s: %s", op, fault) << op << fault << message;
+        QTest::addColumn<QString>("message"); // empty: the change succeeds; "old", "new"
+        auto row = [](const QString& op, const QString& fault, const QString& message) {
+            QTest::addRow("%s: %s", qPrintable(op), qPrintable(fault)) << op << fault << message;
         };
         for (const char* op : {"add", "rewrite", "both"}) {
             row(op, "write 0", std::strerror(ENOSPC));
@@ -455,9 +433,25 @@ private slots:
         row("both", "RemoveJournal", "");
         row("both", "Rename 2", ""); // tried again
         row("both", "Rename 2 Rename 3", "completed the next time the data folder is opened");
+        for (const QString plain : {"", " plain"}) {
+            const QString rename = plain.isEmpty() ? "Exchange" : "Rename";
+            for (const QString step : {"TempClose 1", "TempClose 2", "torn 1"}) // not saved yet
+                row("both", "stop " + step + plain, "old");
+            for (const QString& step : QStringList{"JournalSync 1", rename + " 1", rename + " 2",
+                                                   "DirSync 2", "RemoveJournal 1"}) // saved
+                row("both", "stop " + step + plain, "new");
+            for (const char* op : {"add", "rewrite"}) { // one file: no journal
+                for (const QString& step : QStringList{"TempWrite 1", "TempWrite 2", "TempSync 1",
+                                                       "TempClose 1", rename + " 1"})
+                    row(op, "stop " + step + plain, "old");
+                row(op, "stop DirSync 1" + plain, "new");
+            }
+        }
+        row("both", "stop RemoveTemp 1", "new"); // an old file
+        row("add", "stop RemoveTemp 1", "new");
     }
 
-    void failureLeavesFilesUntouched()
+    void faults()
     {
         QFETCH(QString, op);
         QFETCH(QString, fault);
@@ -469,30 +463,36 @@ private slots:
             original += rec({"site " + QByteArray::number(i), "https://example.com/login"});
             accounts += rec({"site " + QByteArray::number(i), "user", "pw", "x"});
         }
-        if (fault == "damaged")
-            original += "\"cut\",";
-        const QString path = dir_->filePath("SB-Sites.DaT");
-        if (fault != "missing") {
-            writeFile(dir_->path(), "SB-Sites.DaT", original);
-            QVERIFY(QFile::setPermissions(path,
-                                          QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
-        }
-        writeFile(dir_->path(), "SB-Acnts.DaT", accounts);
-
+        original += fault == "damaged" ? "\"cut\"," : "";
+        QByteArray newSites = original + rec({"site 5000", "changed"}), newAccounts = accounts;
+        if (op != "add")
+            newSites = QByteArray(original).replace(rec({"site 5000", "https://example.com/login"}),
+                                                    rec({"site 5000", "changed"}));
+        if (op == "both")
+            newAccounts.replace(rec({"site 5000", "user", "pw", "x"}),
+                                rec({"site 5000", "u", "changed", ""}));
+        const QString sites = dir_->filePath("SB-Sites.DaT");
+        fill(original, accounts);
+        QVERIFY(fault == "missing"
+                    ? QFile::remove(sites)
+                    : QFile::setPermissions(sites, QFile::ReadOwner | QFile::WriteOwner |
+                                                       QFile::ReadGroup));
         FileOps ops;
         ops.lockWait = std::chrono::milliseconds(50);
+        // Writes fail once the budget of bytes is spent, or come back short
+        // and interrupted; a torn journal is half written.
         long budget = fault.section(' ', 1).toLong();
-        if (fault.startsWith("write")) // fails once the budget of bytes is spent
-            ops.write = [&budget](int fd, const void* data, std::size_t size) -> long {
-                budget -= long(size);
-                return budget < 0 ? (errno = ENOSPC, -1) : ::write(fd, data, size);
-            };
-        if (fault == "short writes")
-            ops.write = [&budget](int fd, const void* data, std::size_t size) -> long {
-                if (budget++ % 2 == 0)
-                    return errno = EINTR, -1;
-                return ::write(fd, data, std::min<std::size_t>(size, 999));
-            };
+        bool journal = false;
+        ops.write = [&](int fd, const void* data, std::size_t size) -> long {
+            if (journal && fault.contains("torn"))
+                ::_exit(::write(fd, data, size / 2) > 0 ? 0 : 1);
+            if (fault == "short writes")
+                return budget++ % 2 ? ::write(fd, data, std::min<std::size_t>(size, 999))
+                                    : (errno = EINTR, -1);
+            budget -= long(size);
+            return fault.startsWith("write") && budget < 0 ? (errno = ENOSPC, -1)
+                                                           : ::write(fd, data, size);
+        };
         QSet<QPair<int, int>> failing; // step, occurrence (0: every one)
         const QStringList words = fault.split(' ');
         for (int i = 0; i < words.size(); ++i) {
@@ -501,45 +501,57 @@ private slots:
         }
         QMap<int, int> seen;
         ops.before = [&](Step step, const std::filesystem::path&) {
-            if (step == Step::Exchange && fault.contains("Rename"))
+            journal = step == Step::JournalWrite;
+            if (step == Step::Exchange && (fault.contains("Rename") || fault.contains("plain")))
                 return EINVAL; // as on a file system that cannot exchange
             const bool fails = failing.contains({int(step), ++seen[int(step)]});
+            if (fails && fault.startsWith("stop"))
+                ::_exit(0);
             return fails || failing.contains({int(step), 0}) ? EIO : 0;
         };
-        const int lockFd = ::open(qPrintable(dir_->filePath(".SB-Lock")), O_RDWR | O_CREAT, 0600);
-        QVERIFY(fault != "locked" || ::flock(lockFd, LOCK_EX) == 0);
-        Record changed{"site 5000", "changed"};
-        if (fault == "quote" || fault == "field count")
-            changed = fault == "quote" ? Record{"say \"hi\"", "x"} : Record{"x"};
-        const Rule rule = [&](const Record& r) -> RuleAnswer {
-            return r[0] == "site 5000" ? RuleAnswer(Replace{changed}) : Keep{};
-        };
-        const Rule accountRule = [&](const Record& r) -> RuleAnswer {
-            return r[0] == "site 5000" ? RuleAnswer(Replace{{"site 5000", "u", "changed", ""}})
-                                       : Keep{};
+        const Record changed = fault == "quote"         ? Record{"say \"hi\"", "x"}
+                               : fault == "field count" ? Record{"x"}
+                                                        : Record{"site 5000", "changed"};
+        const auto change = [](const Record& to) -> Rule {
+            return [to](const Record& r) -> RuleAnswer {
+                return r[0] == "site 5000" ? RuleAnswer(Replace{to}) : Keep{};
+            };
         };
         const RecordFile file =
-            RecordFile::sites(dir_->filePath(fault == "no directory" ? "gone" : "").toStdString());
-
+            RecordFile::sites(fault == "no directory" ? path() + "/gone" : path());
+        const std::vector<Edit> both{
+            {file, change(changed), {}},
+            {RecordFile::accounts(path()), change({"site 5000", "u", "changed", ""}), {}}};
         TempNameGenerator names;
-        const std::vector<Edit> both{{file, rule, {}}, {accountsFile(), accountRule, {}}};
-        const Status s = op == "add"       ? appendRecord(file, changed, names, nullptr, ops)
-                         : op == "rewrite" ? rewriteRecordFile(file, rule, names, nullptr, ops)
-                                           : commit(file.dir, both, names, nullptr, ops);
+        const auto apply = [&] {
+            return op == "add"       ? appendRecord(file, changed, names, nullptr, ops)
+                   : op == "rewrite" ? rewriteRecordFile(file, both[0].rule, names, nullptr, ops)
+                                     : commit(file.dir, both, names, nullptr, ops);
+        };
+        if (fault.startsWith("stop")) {
+            const pid_t pid = ::fork();
+            if (pid == 0)
+                ::_exit(apply() ? 1 : 2);
+            int status = -1;
+            QVERIFY(::waitpid(pid, &status, 0) == pid && status == 0); // stopped at the step
+            QVERIFY(openFolder(path()));
+            QCOMPARE(readFile(dir_->path(), "SB-Sites.DaT"),
+                     message == "new" ? newSites : original);
+            QVERIFY(readFile(dir_->path(), "SB-Acnts.DaT") ==
+                    (message == "new" ? newAccounts : accounts));
+            QCOMPARE(QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden),
+                     QStringList({".SB-Lock", "SB-Acnts.DaT", "SB-Sites.DaT"}));
+            return;
+        }
+        const int lockFd = ::open(qPrintable(dir_->filePath(".SB-Lock")), O_RDWR | O_CREAT, 0600);
+        QVERIFY(fault != "locked" || ::flock(lockFd, LOCK_EX) == 0);
+        const Status s = apply();
         ::close(lockFd);
-        QCOMPARE(s.failed(), !message.isEmpty());
         const std::string said = s ? "" : s.error().message;
-        QVERIFY2(said.find(message.toStdString()) != std::string::npos, said.c_str());
+        QVERIFY2(s.failed() != message.isEmpty() && said.find(message.toStdString()) != said.npos,
+                 said.c_str());
         const bool half = message.contains("completed");
-        QByteArray newSites = original + rec({"site 5000", "changed"}), newAccounts = accounts;
-        if (op != "add")
-            newSites = QByteArray(original).replace(rec({"site 5000", "https://example.com/login"}),
-                                                    rec({"site 5000", "changed"}));
-        if (op == "both")
-            newAccounts.replace(rec({"site 5000", "user", "pw", "x"}),
-                                rec({"site 5000", "u", "changed", ""}));
-        if (fault != "missing")
-            QCOMPARE(modeOf(path), 0640u);
+        QVERIFY(fault == "missing" || modeOf(sites) == 0640u);
         QCOMPARE(readFile(dir_->path(), "SB-Sites.DaT"), s || half            ? newSites
                                                          : fault == "missing" ? ""
                                                                               : original);
@@ -560,81 +572,9 @@ private slots:
                 QVERIFY(half || said.find(name.toStdString()) != std::string::npos);
         }
         // Opening the folder completes a half change and leaves no stale copy.
-        QVERIFY(openFolder(dir_->path().toStdString()));
+        QVERIFY(openFolder(path()));
         QVERIFY(!half || readFile(dir_->path(), "SB-Acnts.DaT") == newAccounts);
         QCOMPARE(tempFiles(dir_->path()), QStringList());
-    }
-
-    // A child commits a change of both files and stops at a step: opening the
-    // folder afterwards leaves both files old or both new, byte for byte, and
-    // no temporary file or journal behind. The same with plain renames, where
-    // files cannot be exchanged.
-    void stoppedCommitLeavesBothOldOrBothNew_data()
-    {
-        QTest::addColumn<QString>("step"); // "torn": half the journal written
-        QTest::addColumn<int>("occurrence");
-        QTest::addColumn<bool>("exchange");
-        QTest::addColumn<bool>("changed");
-        for (const bool exchange : {true, false}) {
-            auto row = [&](const char* step, int occurrence, bool changed) {
-                QTest::addRow("%s %d%s", step, occurrence, exchange ? "" : ", renaming")
-                    << step << occurrence << exchange << changed;
-            };
-            const char* rename = exchange ? "Exchange" : "Rename";
-            row("TempClose", 1, false); // the sites' temporary file written
-            row("TempClose", 2, false); // both written
-            row("torn", 1, false);
-            row("JournalSync", 1, true); // the journal written
-            row(rename, 1, true);        // the journal saved
-            row(rename, 2, true);        // between the renames
-            row("DirSync", 2, true);     // after the renames
-            row("RemoveJournal", 1, true);
-        }
-        QTest::newRow("RemoveTemp 1") << "RemoveTemp" << 1 << true << true; // an old file
-    }
-
-    void stoppedCommitLeavesBothOldOrBothNew()
-    {
-        QFETCH(QString, step);
-        QFETCH(int, occurrence);
-        QFETCH(bool, exchange);
-        QFETCH(bool, changed);
-        const QByteArray sitesBytes = rec({"a", "1"}) + rec({"b", "2"});
-        const QByteArray accountsBytes = rec({"a", "u", "p", ""}) + rec({"b", "v", "q", ""});
-        writeFile(dir_->path(), "SB-Sites.DaT", sitesBytes);
-        writeFile(dir_->path(), "SB-Acnts.DaT", accountsBytes);
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            int seen = 0;
-            bool journal = false;
-            FileOps ops;
-            ops.before = [&](Step s, const std::filesystem::path&) {
-                journal = s == Step::JournalWrite;
-                if (kSteps.indexOf(step) == int(s) && ++seen == occurrence)
-                    ::_exit(0);
-                return s == Step::Exchange && !exchange ? EINVAL : 0;
-            };
-            ops.write = [&](int fd, const void* data, std::size_t size) -> long {
-                if (journal && step == "torn")
-                    ::_exit(::write(fd, data, size / 2) > 0 ? 0 : 1);
-                return ::write(fd, data, size);
-            };
-            TempNameGenerator names;
-            commit(dir_->path().toStdString(),
-                   {{sites(), renameA, {}}, {accountsFile(), renameA, {}}}, names, nullptr, ops);
-            ::_exit(1);
-        }
-        int status = -1;
-        QCOMPARE(::waitpid(pid, &status, 0), pid);
-        QCOMPARE(status, 0); // stopped at the step
-        QVERIFY(openFolder(dir_->path().toStdString()));
-        const auto changedIf = [&](QByteArray bytes) {
-            return changed ? bytes.replace("\"a\"", "\"A\"") : bytes;
-        };
-        QCOMPARE(readFile(dir_->path(), "SB-Sites.DaT"), changedIf(sitesBytes));
-        QCOMPARE(readFile(dir_->path(), "SB-Acnts.DaT"), changedIf(accountsBytes));
-        QCOMPARE(QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden),
-                 QStringList({".SB-Lock", "SB-Acnts.DaT", "SB-Sites.DaT"}));
     }
 
     // Another program appends a record, or replaces the file with its content
@@ -700,128 +640,16 @@ private slots:
                 return Expand{{r, {"ours", std::to_string(i)}}};
             };
             QVERIFY(plan.endsWith("rewrite")
-                        ? commit(dir_->path().toStdString(), {{sites(), afterFirst, {}}}, names,
-                                 nullptr, ops)
-                        : appendRecord(sites(), {"ours", std::to_string(i)}, names, nullptr, ops));
+                        ? commit(dir_->path().toStdString(), {{at("SB-Sites.DaT"), afterFirst, {}}},
+                                 names, nullptr, ops)
+                        : appendRecord(at("SB-Sites.DaT"), {"ours", std::to_string(i)}, names,
+                                       nullptr, ops));
             expected["ours " + QString::number(i)] = 1;
         }
-        QVERIFY(wrote && readRecords(sites(), [&](const Record& r) {
+        QVERIFY(wrote && readRecords(at("SB-Sites.DaT"), [&](const Record& r) {
                     ++found[QString::fromStdString(r[0] + ' ' + r[1])];
                 }));
         QCOMPARE(found, expected);
-    }
-
-    void killedChangeLeavesOldOrNew_data()
-    {
-        QTest::addColumn<bool>("both");
-        QTest::newRow("adds") << false;
-        QTest::newRow("changes of both files") << true;
-    }
-
-    // A child adds records, one large or many small, or changes both files
-    // once or many times, and is killed at random moments. Every time, once
-    // the folder is opened again, the file holds exactly the records added
-    // before, never part of one, both files are old or both new, no temporary
-    // file is left, and the next change works. The moments fall within the
-    // time one large add or a few changes take, so they strike every step.
-    void killedChangeLeavesOldOrNew()
-    {
-        QFETCH(bool, both);
-        // Only the process dies, not the machine: a folder in memory keeps
-        // the syncs from setting the pace.
-        const QString shm = "/dev/shm";
-        QTemporaryDir dir(QFileInfo(shm).isWritable() ? shm + "/stashbook-XXXXXX" : QString());
-        const std::filesystem::path dirPath = dir.path().toStdString();
-        const RecordFile file = RecordFile::sites(dirPath);
-        const QByteArray accounts = rec({"a", "u", "p", ""}) + rec({"b", "v", "q", ""});
-        writeFile(dir.path(), "SB-Sites.DaT", kTwoRecords);
-        writeFile(dir.path(), "SB-Acnts.DaT", accounts);
-        const Record large{"large", std::string(2 << 20, 'x')};
-        const QByteArray largeBytes = rec({"large", large[1].c_str()});
-        auto small = [](int i) { return Record{"small", std::to_string(i)}; };
-        const std::vector<Edit> renameBoth{{file, renameA, {}},
-                                           {RecordFile::accounts(dirPath), renameA, {}}};
-        const QByteArray oldPair = kTwoRecords + accounts;
-        const QByteArray newPair = QByteArray(oldPair).replace("\"a\"", "\"A\"");
-        TempNameGenerator names;
-
-        // A child is started once it says so on `ready`, so that the time it
-        // takes to fork does not count; it exits 0 when its changes succeeded.
-        int ready[2];
-        QCOMPARE(::pipe(ready), 0);
-        auto child = [&](bool once) {
-            const pid_t pid = ::fork();
-            if (pid == 0) {
-                TempNameGenerator names;
-                bool ok = ::write(ready[1], "!", 1) == 1;
-                for (int i = 0; ok && i < (once ? 1 : both ? 1 << 30 : 1000); ++i)
-                    ok = bool(both ? commit(dirPath, renameBoth, names)
-                                   : appendRecord(file, once ? large : small(i), names));
-                ::_exit(ok ? 0 : 1);
-            }
-            char started;
-            return pid > 0 && ::read(ready[0], &started, 1) == 1 ? pid : -1;
-        };
-
-        // How long a child takes to make one change when left alone. Changes
-        // of both files are struck in a loop of them, where they take turns.
-        std::vector<qint64> spans;
-        for (int i = 0; i < 3; ++i) {
-            QElapsedTimer timer;
-            const pid_t pid = child(true);
-            timer.start();
-            int status = 0;
-            QVERIFY(::waitpid(pid, &status, 0) == pid && status == 0);
-            spans.push_back(timer.nsecsElapsed());
-            if (!both)
-                writeFile(dir.path(), "SB-Sites.DaT", kTwoRecords);
-        }
-        std::sort(spans.begin(), spans.end());
-        const std::chrono::nanoseconds span(spans[1]);
-
-        // A few hundred rounds; fewer where forking is slow (sanitizers), but
-        // never so few that they mean nothing.
-        std::mt19937 random(7);
-        QElapsedTimer clock;
-        clock.start();
-        int struckMidway = 0;
-        for (int round = 0; round < 300 && (round < 40 || clock.elapsed() < (both ? 1500 : 2500));
-             ++round) {
-            const bool once = round % 2 == 0 && !both;
-            const QByteArray before = readFile(dir.path(), "SB-Sites.DaT");
-            const pid_t pid = child(once);
-            QVERIFY(pid > 0);
-            // Small adds are quicker: half the time brings several of them.
-            const double upTo = once ? 1.1 : both ? 4 : 0.5;
-            std::this_thread::sleep_for(span * std::uniform_real_distribution(0.0, upTo)(random));
-            ::kill(pid, SIGKILL);
-            int status = 0;
-            QCOMPARE(::waitpid(pid, &status, 0), pid);
-            QVERIFY2(WIFSIGNALED(status) || WEXITSTATUS(status) == 0, "a change failed");
-
-            FolderReport report;
-            QVERIFY(openFolder(dirPath, &report));
-            const QByteArray after = readFile(dir.path(), "SB-Sites.DaT");
-            QByteArray expected = before;
-            for (int i = 0; !once && !both && expected.size() < after.size(); ++i)
-                expected += rec({"small", std::to_string(i).c_str()});
-            if (once && !both && after.size() > before.size())
-                expected += largeBytes;
-            const QByteArray pair = after + readFile(dir.path(), "SB-Acnts.DaT");
-            QVERIFY2(both ? pair == oldPair || pair == newPair : after == expected,
-                     qPrintable(QString("round %1").arg(round)));
-            QCOMPARE(tempFiles(dir.path()), QStringList());
-            struckMidway += report.removed.empty() && !report.completed ? 0 : 1;
-            if (once && !both)
-                writeFile(dir.path(), "SB-Sites.DaT", before);
-        }
-        ::close(ready[0]);
-        ::close(ready[1]);
-        QVERIFY(struckMidway > 0);
-        QVERIFY(appendRecord(file, small(-1), names));
-        long long count = 0;
-        QVERIFY(countRecords(file, count));
-        QCOMPARE(count, long(readFile(dir.path(), "SB-Sites.DaT").count("\r\n")));
     }
 };
 
