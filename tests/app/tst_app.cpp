@@ -399,10 +399,12 @@ private slots:
                            s.height() <= w->contentsRect().height();
                 };
                 const qreal points = w->font().pointSizeF();
+                QFont larger = w->font(); // a tenth of a point more: too large
+                larger.setPointSizeF(points + 0.1);
                 if (points < 7 ||
                     !(fits(w->font()) || (points == 7 && text.startsWith("[SITE: "))) ||
                     (points != w->parentWidget()->font().pointSizeF() &&
-                     fits(w->parentWidget()->font())))
+                     (fits(w->parentWidget()->font()) || fits(larger))))
                     cut << QString("%1 at %2 pt").arg(text).arg(points);
             }
         };
