@@ -376,6 +376,18 @@ copy_password() { # the site, its first account, the account menu's "Copy &Passo
     sleep 0.3
     [ "$(clip)" = s3cret ] && [ "$(copyq size)" = 0 ] || fail "on the clipboard: $(clip); CopyQ keeps $(copyq size)"
 }
+# A logout (SIGTERM) while a question is open ends the program as its Exit
+# does: nothing written, status 0.
+logout() {
+    local before
+    before=$(cat "$work/clip/"SB-*)
+    xdotool windowactivate --sync "$win" key alt+r
+    timeout=5 until_true xdotool search --onlyvisible --name '^\[Stashbook\]  :Remove Site:' || fail "no question"
+    kill -TERM "$pid"
+    timeout=5 until_true gone "$pid" || fail "still running"
+    wait "$pid" || fail "it ended with status $?"
+    [ "$(cat "$work/clip/"SB-*)" = "$before" ] || fail "the files changed"
+}
 if [ "$desktop" = x11 ]; then
     start_desktop
     needs "tint2 xclip copyq" tint2 xclip copyq
@@ -393,6 +405,7 @@ two starts at the same moment leave one program | race | shown
 a copied password is on the clipboard, kept by no clipboard manager | start_clip; copy_password | shown
 it is gone from the clipboard after the delay | sleep 2.5; [ -z "$(clip)" ] || fail "still there: $(clip)" | shown
 a text copied since by another program stays | copy_password; printf other | xclip -selection clipboard; sleep 2.5; [ "$(clip)" = other ] || fail "$(clip)" | shown
+a logout while the Remove Site question is open writes nothing and ends as Exit does | logout | gone
 EOF
 fi
 
