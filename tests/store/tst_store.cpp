@@ -597,6 +597,10 @@ private slots:
         // afresh with the commit.
         QTest::newRow("replace before the exchange of a rewrite")
             << "replace Exchange Exchange rewrite";
+        // A record appended during a rename with transfer is moved too:
+        // the rule sees it, it is not carried over as it came.
+        QTest::newRow("append while a transfer is saved")
+            << "append TempSync TempSync transfer";
     }
 
     void otherWriterLosesNothing()
@@ -634,12 +638,15 @@ private slots:
         };
         TempNameGenerator names;
         for (int i = 0; i < 10; ++i, fd = -1) {
-            const Rule afterFirst = [i, first = true](const Record& r) mutable -> RuleAnswer {
+            const Rule afterFirst = [i, first = true, transfer = plan.endsWith("transfer")](
+                                        const Record& r) mutable -> RuleAnswer {
+                if (transfer && r[0] == "other")
+                    return Expand{{Record{"moved", r[1]}}};
                 if (!std::exchange(first, false))
                     return Keep{};
                 return Expand{{r, {"ours", std::to_string(i)}}};
             };
-            QVERIFY(plan.endsWith("rewrite")
+            QVERIFY(plan.endsWith("rewrite") || plan.endsWith("transfer")
                         ? commit(dir_->path().toStdString(), {{at("SB-Sites.DaT"), afterFirst, {}}},
                                  names, nullptr, ops)
                         : appendRecord(at("SB-Sites.DaT"), {"ours", std::to_string(i)}, names,
@@ -649,6 +656,10 @@ private slots:
         QVERIFY(wrote && readRecords(at("SB-Sites.DaT"), [&](const Record& r) {
                     ++found[QString::fromStdString(r[0] + ' ' + r[1])];
                 }));
+        if (plan.endsWith("transfer"))
+            for (int i = 0; i < theirs; ++i)
+                expected["moved " + QString::number(i)] =
+                    expected.take("other " + QString::number(i));
         QCOMPARE(found, expected);
     }
 };
