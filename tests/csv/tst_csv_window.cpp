@@ -25,13 +25,8 @@ private slots:
     // the steps in the preview.
     void scripts_data()
     {
-        QTest::addColumn<QString>("script");
-        QTest::addColumn<QString>("dialog");
-        const auto row = [](const QString& row) {
-            const QString steps = row.section(" | ", 1);
-            QTest::newRow(qPrintable(row.section(" | ", 0, 0)))
-                << steps.section(" || ", 0, 0) << steps.section(" || ", 1);
-        };
+        scriptColumns();
+        const auto row = scriptRow;
         // An import is one change to undo.
         row("replaced | " + kFiles +
             "choose chrome.csv; menu mnu_Site_Import_CSV; file A = GITHUB.COM,octo,new-pw,|"
@@ -77,13 +72,7 @@ private slots:
             "file A = github.com,octo,pw,|Gone,gus,pg,n || close OK");
     }
 
-    void scripts()
-    {
-        QFETCH(QString, script);
-        QFETCH(QString, dialog);
-        dialogSteps = dialog;
-        run(script);
-    }
+    void scripts() { runScript(); }
 };
 
 QTEST_MAIN(TestCsvWindow)

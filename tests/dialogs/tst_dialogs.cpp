@@ -58,13 +58,8 @@ private slots:
     // shows the site again with no account selected.
     void scripts_data()
     {
-        QTest::addColumn<QString>("script");
-        QTest::addColumn<QString>("dialog");
-        const auto row = [](const QString& row) {
-            const QString steps = row.section(" | ", 1);
-            QTest::newRow(qPrintable(row.section(" | ", 0, 0)))
-                << steps.section(" || ", 0, 0) << steps.section(" || ", 1);
-        };
+        scriptColumns();
+        const auto row = scriptRow;
         const QString add = "click cmd_Add_Site; ", edit = "site News; click cmd_Edit_Site; ",
                       remove = "site news; click cmd_Rem_Site; boxes = " + kRemove;
         row("add: the address follows the name; a double quote is refused | " + add +
@@ -316,13 +311,7 @@ private slots:
                      "p; remove A; close Enter; open = 0");
     }
 
-    void scripts()
-    {
-        QFETCH(QString, script);
-        QFETCH(QString, dialog);
-        dialogSteps = dialog;
-        run(script);
-    }
+    void scripts() { runScript(); }
 };
 
 QTEST_MAIN(TestDialogs)

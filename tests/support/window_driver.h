@@ -411,6 +411,27 @@ struct WindowDriver
         }
     }
 
+    // A table of scripts and the steps of the dialogs they open, its rows
+    // "NAME | SCRIPT || DIALOG STEPS"; runScript() runs the current row.
+    static void scriptColumns()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("dialog");
+    }
+    static void scriptRow(const QString& row)
+    {
+        const QString steps = row.section(" | ", 1);
+        QTest::newRow(qPrintable(row.section(" | ", 0, 0)))
+            << steps.section(" || ", 0, 0) << steps.section(" || ", 1);
+    }
+    void runScript()
+    {
+        QFETCH(QString, script);
+        QFETCH(QString, dialog);
+        dialogSteps = dialog;
+        run(script);
+    }
+
     void run(const QString& script)
     {
         for (const QString& step : script.split("; ", Qt::SkipEmptyParts)) {
