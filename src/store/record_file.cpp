@@ -160,11 +160,16 @@ inline const char* findFieldEnd(const char* p, const char* end)
     return p;
 }
 
+// With Materialise, the fields are decoded into *out, unless `keep` turns the
+// record down on its first field: then the rest is only stepped over, and
+// `kept` says so.
 template <bool Materialise>
 Step parseRecord(const char*& cursor, const char* end, bool eof, int fields, Record* out,
-                 Damage& damage, bool& endedByEof)
+                 Damage& damage, bool& endedByEof, const FirstFieldTest* keep = nullptr,
+                 bool* kept = nullptr)
 {
     const char* p = cursor;
+    bool take = Materialise;
 
     // Only blanks and line ends up to the end of the file: no further record.
     const char* q = p;
@@ -188,12 +193,12 @@ Step parseRecord(const char*& cursor, const char* end, bool eof, int fields, Rec
         }
         const char* text;
         const char* textEnd;
-        bool maybeNonAscii;
+        bool maybeNonAscii = true;
         if (*p == '"') {
             text = p + 1;
-            if constexpr (Materialise)
+            if (take)
                 textEnd = findClosingQuote(text, end, maybeNonAscii);
-            else // counting needs no text: memchr is quicker on its own
+            else // stepping over needs no text: memchr is quicker on its own
                 textEnd = static_cast<const char*>(
                     std::memchr(text, '"', static_cast<std::size_t>(end - text)));
             if (textEnd == nullptr) {
@@ -231,7 +236,7 @@ Step parseRecord(const char*& cursor, const char* end, bool eof, int fields, Rec
                 }
             }
         }
-        if constexpr (Materialise) {
+        if (take) {
             const std::string_view raw(text, static_cast<std::size_t>(textEnd - text));
             std::string& field = (*out)[static_cast<std::size_t>(f)];
             if (maybeNonAscii) {
@@ -240,9 +245,13 @@ Step parseRecord(const char*& cursor, const char* end, bool eof, int fields, Rec
                 field.clear(); // keeps the capacity for the next record
                 field.append(raw);
             }
+            if (f == 0 && keep != nullptr)
+                take = (*keep)(field);
         }
     }
     cursor = p;
+    if (kept != nullptr)
+        *kept = take;
     return Step::Record;
 }
 
@@ -502,7 +511,7 @@ bool RecordReader::refill()
     return true;
 }
 
-bool RecordReader::next(Record* out)
+bool RecordReader::next(Record* out, const FirstFieldTest* keep)
 {
     if (done_ || (!started_ && !start())) {
         done_ = true;
@@ -517,7 +526,8 @@ bool RecordReader::next(Record* out)
         bool endedByEof = false;
         const Step step =
             out != nullptr
-                ? parseRecord<true>(cursor, end, eof_, fields_, out, damage, endedByEof)
+                ? parseRecord<true>(cursor, end, eof_, fields_, out, damage, endedByEof, keep,
+                                    &lastKept_)
                 : parseRecord<false>(cursor, end, eof_, fields_, out, damage, endedByEof);
         switch (step) {
         case Step::Record:
@@ -632,6 +642,21 @@ Status readRecords(const RecordFile& file, const std::function<void(const Record
     return readFile(file, exists, [&](RecordReader& reader) {
         while (reader.next(&record))
             onRecord(record);
+    });
+}
+
+Status readRecordsWhere(const RecordFile& file, const FirstFieldTest& keep,
+                        const std::function<void(const Record&)>& onRecord, long long& count,
+                        bool* exists)
+{
+    count = 0;
+    Record record;
+    return readFile(file, exists, [&](RecordReader& reader) {
+        while (reader.next(&record, &keep)) {
+            if (reader.lastKept())
+                onRecord(record);
+        }
+        count = reader.records();
     });
 }
 

@@ -104,6 +104,16 @@ FileStamp stampOf(const RecordFile& file);
 Status readRecords(const RecordFile& file, const std::function<void(const Record&)>& onRecord,
                    bool* exists = nullptr);
 
+// A test of a record's first field (decoded, as onRecord would see it).
+using FirstFieldTest = std::function<bool(std::string_view)>;
+
+// Reads `file` as readRecords does, but hands over only the records whose
+// first field passes `keep`; the others are stepped over as countRecords
+// steps over them. `count` is the number of all records, handed over or not.
+Status readRecordsWhere(const RecordFile& file, const FirstFieldTest& keep,
+                        const std::function<void(const Record&)>& onRecord, long long& count,
+                        bool* exists = nullptr);
+
 // Counts the records of `file` without materialising their fields. Same
 // rules and errors as readRecords.
 Status countRecords(const RecordFile& file, long long& count, bool* exists = nullptr);

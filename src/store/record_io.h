@@ -95,7 +95,10 @@ public:
 
     // Reads the next record into *out (only steps over it when out is null).
     // False at the end of the records or on failure; failed() tells which.
-    bool next(Record* out);
+    // With `keep`, a record whose first field it turns down is stepped over
+    // after that field, and lastKept() is false.
+    bool next(Record* out, const FirstFieldTest* keep = nullptr);
+    bool lastKept() const { return lastKept_; }
 
     bool failed() const { return !message_.empty(); }
     // What went wrong, for an Error's message.
@@ -125,6 +128,7 @@ private:
     long long records_ = 0;
     std::uint64_t recordsEnd_ = 0;
     bool lastFieldEndedByEof_ = false;
+    bool lastKept_ = true;
     std::string message_;
 };
 

@@ -1,7 +1,8 @@
 // Fuzz target of the record reader. Any input must parse without a crash, and
 // the readers must agree with each other:
 //  - counting gives as many records as reading, and the same error;
-//  - the streaming reader fed in small pieces gives what the whole buffer gives;
+//  - the streaming reader fed in small pieces gives what the whole buffer gives,
+//    also when it takes only the records whose first field passes a test;
 //  - every field read is valid UTF-8;
 //  - records written by the writer read back as they were.
 #include "store/record_file.h"
@@ -68,6 +69,29 @@ void checkReaders(std::string_view bytes, int fields, std::size_t piece)
         check(i < whole.size() && record == whole[i++], "streaming reader reads other records");
     check(i == whole.size(), "streaming reader reads fewer records");
     check(reader.message() == messageOf(parsed), "streaming reader fails differently");
+
+    // Taking only the records whose first field passes a test gives those
+    // records, and steps over the others without losing count.
+    offset = 0;
+    detail::RecordReader picker(
+        [&](char* into, std::size_t size) -> long {
+            const std::size_t n = std::min({size, piece, bytes.size() - offset});
+            std::copy_n(bytes.data() + offset, n, into);
+            offset += n;
+            return static_cast<long>(n);
+        },
+        fields, 4);
+    const FirstFieldTest evenLength = [](std::string_view f) { return f.size() % 2 == 0; };
+    i = 0;
+    while (picker.next(&record, &evenLength)) {
+        check(i < whole.size(), "picking reader reads more records");
+        const Record& expected = whole[i++];
+        check(picker.lastKept() == (expected[0].size() % 2 == 0), "picking reader picks wrongly");
+        check(!picker.lastKept() || record == expected, "picking reader reads other records");
+    }
+    check(picker.records() == static_cast<long long>(whole.size()) && i == whole.size(),
+          "picking reader counts otherwise");
+    check(picker.message() == messageOf(parsed), "picking reader fails differently");
 }
 
 // Cuts the input into fields at NUL bytes, leaving out double quotes (the

@@ -146,6 +146,16 @@ private slots:
         long long count = -1;
         QCOMPARE(said(countRecords(at("f.dat", fields), count)), said(s));
         QCOMPARE(count, damage.isNull() ? expected.size() : count);
+        Records picked;
+        long long all = -1;
+        QCOMPARE(said(readRecordsWhere(
+                     at("f.dat", fields), [](std::string_view f) { return f == "c"; },
+                     [&](const Record& r) { picked << QStringList{QString::fromStdString(r[1])}; },
+                     all)),
+                 said(s));
+        QCOMPARE(all, count);
+        QCOMPARE(picked.size(), std::count_if(expected.begin(), expected.end(),
+                                              [](const QStringList& r) { return r[0] == "c"; }));
         // Appending to a damaged file would join the new record to the damage.
         TempNameGenerator names;
         Record added(std::size_t(fields), "");
