@@ -372,12 +372,13 @@ qint32 frmStashbook::accountCount() const
     return Sites->accountCount();
 }
 
-bool frmStashbook::Load_Lists()
+bool frmStashbook::Load_Lists(const QString& nextSite, int nextRow)
 {
     Outside->reading();
     browse::SiteListing listing;
     if (!Store->check(browse::readSiteListing(Store->file(RecordKind::Sites),
-                                              Store->file(RecordKind::Accounts), listing)))
+                                              Store->file(RecordKind::Accounts), listing,
+                                              {nextSite, nextRow})))
         return false;
     Sites->show(listing);
     Accounts->clear();
@@ -398,7 +399,7 @@ void frmStashbook::Follow_Outside_Change()
     const rules::AccountRow account =
         row >= 0 ? rules::accountRow(Accounts->usernames(), row) : rules::AccountRow{};
     QWidget* focus = focusWidget();
-    if (!Load_Lists())
+    if (!Load_Lists(site, siteRow))
         return;
     if (siteRow >= 0 && Sites->count() > 0) {
         if (!Sites->selectName(site)) {
@@ -491,7 +492,7 @@ void frmStashbook::Take_Back(bool redo)
     case Result::Done:
         break;
     }
-    if (!Load_Lists())
+    if (!Load_Lists(out.focus.site))
         return;
     // As after a change: the site (and account) shown, or Add waiting.
     if (out.focus.site.isEmpty() || !Sites->selectName(out.focus.site))
@@ -549,9 +550,10 @@ void frmStashbook::lst_Site_Click()
     // Everything is read before anything is shown, so a file that fails
     // half-way leaves no mixture of two sites on screen.
     browse::AccountView view;
-    if (!Store->check(browse::readAccountView(Store->file(RecordKind::Sites),
-                                              Store->file(RecordKind::Accounts), name, view),
-                      /*later=*/true)) {
+    const store::RecordFile& sites = Store->file(RecordKind::Sites);
+    const store::RecordFile& accounts = Store->file(RecordKind::Accounts);
+    if (!Sites->takeReadAhead(name, sites, accounts, view) &&
+        !Store->check(browse::readAccountView(sites, accounts, name, view), /*later=*/true)) {
         // Back to the state after a reload, so that selecting the site
         // again retries.
         Sites->selectRow(-1);

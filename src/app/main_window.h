@@ -83,8 +83,10 @@ public:
 
 public slots:
     // Rebuilds the site list from the files and resets the account view.
-    // False when a file could not be read (reported; the view is kept).
-    bool Load_Lists();
+    // The site the caller selects next (by name, or else by row) is read in
+    // the same pass, so that selecting it reads nothing more. False when a
+    // file could not be read (reported; the view is kept).
+    bool Load_Lists(const QString& nextSite = {}, int nextRow = -1);
     void cmd_Reload_Click();
     // The files were changed by another program: reloaded, the selected
     // site and account selected again by name (or the nearest row when they

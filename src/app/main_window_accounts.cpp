@@ -37,7 +37,7 @@ void frmStashbook::connectAccountEditing()
 
 bool frmStashbook::Reload_Showing_Site(int siteRow)
 {
-    if (!Load_Lists())
+    if (!Load_Lists({}, siteRow))
         return false;
     Sites->selectRow(siteRow);
     return true;

@@ -37,21 +37,25 @@ store::Status readAccountView(const store::RecordFile& sites, const store::Recor
     if (st.failed())
         return st;
 
-    st = store::readRecords(
-        accounts,
-        [&](const store::Record& r) {
-            if (r.size() < size_t{store::kAccountFields} || !matcher.matches(r[0]))
-                return;
-            view.usernames.append(common::fromUtf8(r[1]));
-            view.passwords.append(common::fromUtf8(r[2]));
-            view.extraInfo.append(common::fromUtf8(r[3]));
-        },
-        &view.accountsFileFound);
-    if (st.failed())
+    long long allAccounts = 0;
+    if (st = readSiteAccounts(accounts, matcher, view, allAccounts); st.failed())
         return st;
 
     out = std::move(view);
     return {};
+}
+
+store::Status readSiteAccounts(const store::RecordFile& accounts, const common::NameMatcher& site,
+                               AccountView& view, long long& allAccounts)
+{
+    return store::readRecordsWhere(
+        accounts, [&site](std::string_view name) { return site.matches(name); },
+        [&view](const store::Record& r) {
+            view.usernames.append(common::fromUtf8(r[1]));
+            view.passwords.append(common::fromUtf8(r[2]));
+            view.extraInfo.append(common::fromUtf8(r[3]));
+        },
+        allAccounts, &view.accountsFileFound);
 }
 
 QString siteCaption(const QString& selectedName, const AccountView& view, qint32 totalAccounts)

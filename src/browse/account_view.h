@@ -2,6 +2,7 @@
 // read from the record files without any widget.
 #pragma once
 
+#include "common/name_match.h"
 #include "store/record_file.h"
 
 #include <QString>
@@ -31,6 +32,13 @@ struct AccountView
     QStringList passwords;
     QStringList extraInfo;
 };
+
+// Collects the accounts of the site `site` matches into `view`, in file
+// order, and counts every record of the accounts file: one pass, in which
+// the other sites' records are only stepped over. On a read error `view` may
+// hold some of the accounts.
+store::Status readSiteAccounts(const store::RecordFile& accounts, const common::NameMatcher& site,
+                               AccountView& view, long long& allAccounts);
 
 // Looks `selectedName` up in the sites file and collects its accounts from
 // the accounts file. Missing files are not errors: they show as nothing

@@ -19,6 +19,13 @@ void SiteListPart::show(const SiteListing& listing)
     if (listing.accountsFound)
         accountCount_ = listing.accountCount;
     caption_->setText(QStringLiteral("[SITES]:  ") + QString::number(listing.names.size()));
+    readAhead_ = listing.chosen;
+}
+
+bool SiteListPart::takeReadAhead(const QString& name, const store::RecordFile& sites,
+                                 const store::RecordFile& accounts, AccountView& out)
+{
+    return readAhead_ && readAhead_->take(name, sites, accounts, out);
 }
 
 int SiteListPart::count() const

@@ -6,6 +6,8 @@
 
 #include <QObject>
 
+#include <optional>
+
 class QPushButton;
 
 namespace sb::browse {
@@ -36,10 +38,16 @@ public:
     // The number of account records at the last reload.
     qint32 accountCount() const { return accountCount_; }
 
+    // The view of the site `name` as the last reload read it ahead, once,
+    // when neither file has changed since; false when it must be read.
+    bool takeReadAhead(const QString& name, const store::RecordFile& sites,
+                       const store::RecordFile& accounts, AccountView& out);
+
 private:
     SelectionList* list_;
     QPushButton* caption_;
     qint32 accountCount_ = 0;
+    std::optional<ReadAhead> readAhead_;
 };
 
 } // namespace sb::browse

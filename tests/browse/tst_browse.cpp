@@ -6,6 +6,7 @@
 #include "browse/site_list.h"
 #include "common/name_match.h"
 #include "history/change.h"
+#include "support/files.h"
 #include "support/window_driver.h"
 
 #include <QDesktopServices>
@@ -132,6 +133,70 @@ private slots:
             auto x = [&](const char* word) { return line.cursorToX(shown.text().indexOf(word)); };
             QVERIFY2(x("[SITE") < x("URL") && x("URL") < x("ACCOUNTS"), qPrintable(name));
         }
+    }
+
+    // A reload reads the view of the site selected next in the same pass:
+    // the site chosen by name (the first row of it) or else by row, its
+    // view what a read of its own gives, and good once for that site
+    // while neither file changes.
+    void readAhead_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("chosen"); // -1: none
+        QTest::addColumn<QString>("then");
+        QTest::newRow("none chosen") << "" << -1 << -1 << "";
+        QTest::newRow("by name, first of it") << "NEWS" << 0 << 2 << "take";
+        QTest::newRow("by row") << "" << 1 << 1 << "take";
+        QTest::newRow("name gone, row past the end") << "gone" << 9 << 3 << "take";
+        QTest::newRow("name gone, no row") << "gone" << -1 << -1 << "";
+        QTest::newRow("taken twice") << "Mail" << -1 << 1 << "take twice";
+        QTest::newRow("another site") << "Mail" << -1 << 1 << "take Bank";
+        QTest::newRow("accounts appended") << "Mail" << -1 << 1 << "append";
+        QTest::newRow("sites replaced") << "Mail" << -1 << 1 << "replace";
+    }
+
+    void readAhead()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, row);
+        QFETCH(int, chosen);
+        QFETCH(QString, then);
+        run(kFiles);
+        const auto sites = sb::store::RecordFile::sites(dir->path().toStdString());
+        const auto accounts = sb::store::RecordFile::accounts(dir->path().toStdString());
+        SiteListing listing;
+        QVERIFY(!readSiteListing(sites, accounts, listing, {name, row}).failed());
+        QCOMPARE(listing.names.join('|'), "Bank|Mail|News|news");
+        QCOMPARE(listing.accountCount, 5);
+        QCOMPARE(listing.chosenRow, chosen);
+        QCOMPARE(listing.chosen.has_value(), chosen >= 0);
+        if (chosen < 0)
+            return;
+        QString site = listing.names[chosen];
+        if (then == "append")
+            sb::test::writeFile(dir->path(), "SB-Acnts.DaT",
+                                sb::test::readFile(dir->path(), "SB-Acnts.DaT") +
+                                    sb::test::rec({site.toUtf8(), "new", "pw", ""}));
+        if (then == "replace") {
+            const QByteArray bytes = sb::test::readFile(dir->path(), "SB-Sites.DaT");
+            QVERIFY(QFile::remove(dir->filePath("SB-Sites.DaT")));
+            sb::test::writeFile(dir->path(), "SB-Sites.DaT", bytes);
+        }
+        if (then == "take Bank")
+            site = "Bank";
+        AccountView ahead, own;
+        bool taken = listing.chosen->take(site.toLower(), sites, accounts, ahead);
+        if (then == "take twice")
+            taken = listing.chosen->take(site, sites, accounts, ahead);
+        QCOMPARE(taken, then == "take");
+        if (!taken)
+            return;
+        QVERIFY(!readAccountView(sites, accounts, site, own).failed());
+        QCOMPARE(siteCaption(site, ahead, 5), siteCaption(site, own, 5));
+        QCOMPARE(QStringList(ahead.usernames + ahead.passwords + ahead.extraInfo),
+                 QStringList(own.usernames + own.passwords + own.extraInfo));
+        QCOMPARE(ahead.accountsFileFound, own.accountsFileFound);
     }
 
     // Scripts on the window over the files above (see window_driver.h).
