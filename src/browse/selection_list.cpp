@@ -70,8 +70,9 @@ QString SelectionList::value(int row) const
 
 int SelectionList::rowNamed(const QString& name) const
 {
+    const common::NameMatcher matcher(name);
     for (int row = 0; row < count(); ++row) {
-        if (common::sameName(value(row), name))
+        if (matcher.matches(value(row)))
             return row;
     }
     return -1;

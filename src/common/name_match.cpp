@@ -26,6 +26,30 @@ bool isAscii(std::string_view s)
     return true;
 }
 
+// Necessary for `text` to match `key` (both in UTF-8 or both in UTF-16):
+// case mapping goes character by character, so the ASCII characters the
+// text starts and ends with are, in upper case, the key's first and last.
+// This turns down nearly every other name without converting it.
+template <typename Text>
+bool edgesAgree(const Text& text, const QString& key)
+{
+    const auto unit = [&](size_t i) { return static_cast<char16_t>(text[i]); };
+    const auto n = static_cast<size_t>(text.size());
+    const auto k = static_cast<size_t>(key.size());
+    size_t front = 0;
+    for (; front < n && unit(front) < 0x80; ++front) {
+        if (front >= k || key[qsizetype(front)].unicode() !=
+                              char16_t(asciiUpper(static_cast<char>(unit(front)))))
+            return false;
+    }
+    for (size_t back = 1; back <= n - front && unit(n - back) < 0x80; ++back) {
+        if (back > k || key[qsizetype(k - back)].unicode() !=
+                            char16_t(asciiUpper(static_cast<char>(unit(n - back)))))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool sameName(const QString& a, const QString& b)
@@ -71,9 +95,46 @@ bool NameMatcher::matches(std::string_view utf8) const
     return isAscii(utf8) ? false : matchesText(utf8);
 }
 
+bool NameMatcher::matchesText(QStringView text) const
+{
+    struct Units
+    {
+        QStringView s;
+        size_t size() const { return size_t(s.size()); }
+        char16_t operator[](size_t i) const { return s[qsizetype(i)].unicode(); }
+    };
+    return edgesAgree(Units{text}, upper_) && text.toString().toUpper() == upper_;
+}
+
+bool NameMatcher::matches(QStringView text) const
+{
+    // As for bytes: an ASCII text only matches an ASCII key of its length.
+    const auto ascii = [](QStringView s) {
+        return std::all_of(s.begin(), s.end(), [](QChar c) { return c.unicode() < 0x80; });
+    };
+    if (upperIsAscii_ && text.size() == asciiUpper_.size()) {
+        const char* key = asciiUpper_.constData();
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const char16_t c = text[i].unicode();
+            if (c >= 0x80)
+                return matchesText(text);
+            if (asciiUpper(static_cast<char>(c)) != key[i])
+                return ascii(text.sliced(i)) ? false : matchesText(text);
+        }
+        return true;
+    }
+    return ascii(text) ? false : matchesText(text);
+}
+
 bool NameMatcher::matchesText(std::string_view utf8) const
 {
-    return fromUtf8(utf8).toUpper() == upper_;
+    struct Bytes // UTF-8 bytes as units: those below 0x80 are ASCII characters
+    {
+        std::string_view s;
+        size_t size() const { return s.size(); }
+        char16_t operator[](size_t i) const { return static_cast<unsigned char>(s[i]); }
+    };
+    return edgesAgree(Bytes{utf8}, upper_) && fromUtf8(utf8).toUpper() == upper_;
 }
 
 } // namespace sb::common

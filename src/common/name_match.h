@@ -28,9 +28,11 @@ class NameMatcher
 public:
     explicit NameMatcher(const QString& name);
     bool matches(std::string_view utf8) const;
+    bool matches(QStringView text) const; // a name already read, as in a list
 
 private:
     bool matchesText(std::string_view utf8) const; // the general case
+    bool matchesText(QStringView text) const;
 
     QString upper_;
     bool upperIsAscii_ = true;

@@ -95,12 +95,16 @@ private slots:
             QStringLiteral("News|NEWS|news|News | News|Ne ws|| |ITEM|item|\u0131tem|\u0130tem|"
                            "STRASSE|strasse|stra\u00dfe|FF|\uFB00|K|\u212A|caf\u00e9|CAF\u00c9|"
                            "CAFE|\u01C5|\u01C4|\u01C6|\u03c3\u03c2|\u03a3\u03a3|\u65e5\u672c|"
-                           "a\u0301|\u00e1|zone|ZONE|{x}|[X]")
+                           "a\u0301|\u00e1|zone|ZONE|{x}|[X]|Caf\u00e9 acme|CAF\u00c9 ACME|"
+                           "caf\u00e9 blue|x\u00dfy|XSSY|xssy|\u0131x|Ix|IX|\u00e9|\u00c9|"
+                           "\u00e9a|a\u00e9|A\u00c9")
                 .split(QLatin1Char('|'));
         for (const QString& selected : names) {
             const sb::common::NameMatcher matcher(selected);
             for (const QString& field : names)
                 QVERIFY2(matcher.matches(field.toStdString()) ==
+                                 (field.toUpper() == selected.toUpper()) &&
+                             matcher.matches(QStringView(field)) ==
                                  (field.toUpper() == selected.toUpper()) &&
                              (hash(field) == hash(selected)) ==
                                  (field.toUpper() == selected.toUpper()),
