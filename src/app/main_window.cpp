@@ -9,6 +9,7 @@
 #include "browse/selection_list.h"
 #include "browse/site_list_part.h"
 #include "common/font_fit.h"
+#include "common/name_match.h"
 #include "common/twips.h"
 #include "history/undo_history.h"
 #include "rules/account_rules.h"
@@ -372,16 +373,20 @@ qint32 frmStashbook::accountCount() const
     return Sites->accountCount();
 }
 
-bool frmStashbook::Load_Lists(const QString& nextSite, int nextRow)
+bool frmStashbook::Load_Lists(const QString& nextSite, int nextRow, bool orNearest)
 {
     Outside->reading();
     browse::SiteListing listing;
     if (!Store->check(browse::readSiteListing(Store->file(RecordKind::Sites),
                                               Store->file(RecordKind::Accounts), listing,
-                                              {nextSite, nextRow})))
+                                              {nextSite, nextRow, orNearest})))
         return false;
     Sites->show(listing);
-    Accounts->clear();
+    // The site shown next replaces the whole account view.
+    if (listing.chosenRow >= 0)
+        Sites->selectRow(listing.chosenRow);
+    if (Sites->selectedRow() < 0)
+        Accounts->clear();
     return true;
 }
 
@@ -399,15 +404,12 @@ void frmStashbook::Follow_Outside_Change()
     const rules::AccountRow account =
         row >= 0 ? rules::accountRow(Accounts->usernames(), row) : rules::AccountRow{};
     QWidget* focus = focusWidget();
-    if (!Load_Lists(site, siteRow))
+    if (!Load_Lists(site, siteRow, /*orNearest=*/true))
         return;
-    if (siteRow >= 0 && Sites->count() > 0) {
-        if (!Sites->selectName(site)) {
-            Sites->selectRow(std::min(siteRow, Sites->count() - 1));
-        } else if (row >= 0 && !Accounts->firstRowIsPlaceholder()) {
-            const int now = rules::rowOf(Accounts->usernames(), account);
-            Accounts->selectRow(now >= 0 ? now : std::min(row, Accounts->rowCount() - 1));
-        }
+    if (row >= 0 && common::sameName(Sites->selectedName(), site) &&
+        !Accounts->firstRowIsPlaceholder()) {
+        const int now = rules::rowOf(Accounts->usernames(), account);
+        Accounts->selectRow(now >= 0 ? now : std::min(row, Accounts->rowCount() - 1));
     }
     // Where the user was, as far as it is still there.
     if (focus && focus->isEnabled())
@@ -495,7 +497,7 @@ void frmStashbook::Take_Back(bool redo)
     if (!Load_Lists(out.focus.site))
         return;
     // As after a change: the site (and account) shown, or Add waiting.
-    if (out.focus.site.isEmpty() || !Sites->selectName(out.focus.site))
+    if (out.focus.site.isEmpty() || Sites->selectedRow() < 0)
         cmd_Add_Site->setFocus();
     else if (!out.focus.username.isEmpty())
         Accounts->selectUsername(out.focus.username);

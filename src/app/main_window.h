@@ -82,11 +82,13 @@ public:
     static QString statusText(const QString& version);
 
 public slots:
-    // Rebuilds the site list from the files and resets the account view.
-    // The site the caller selects next (by name, or else by row) is read in
-    // the same pass, so that selecting it reads nothing more. False when a
-    // file could not be read (reported; the view is kept).
-    bool Load_Lists(const QString& nextSite = {}, int nextRow = -1);
+    // Rebuilds the site list from the files. The first site named
+    // `nextSite`, or without one the site at `nextRow` (with `orNearest` the
+    // last one when the list got shorter), is selected and shown, its
+    // accounts read in the same pass; without one the account view is
+    // reset. False when a file could not be read (reported; the view is
+    // kept).
+    bool Load_Lists(const QString& nextSite = {}, int nextRow = -1, bool orNearest = false);
     void cmd_Reload_Click();
     // The files were changed by another program: reloaded, the selected
     // site and account selected again by name (or the nearest row when they
@@ -200,9 +202,6 @@ private:
 
     // Account editing.
     QString NewUsername; // the user name last added through the Add Account dialog
-    // After an account dialog or a removal: the lists read afresh and the
-    // site at `siteRow` shown again. False when the files could not be read.
-    bool Reload_Showing_Site(int siteRow);
 
     // The status bar: what was just done, or how long a copied password
     // stays on the clipboard.

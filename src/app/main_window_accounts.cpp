@@ -35,14 +35,6 @@ void frmStashbook::connectAccountEditing()
             &frmStashbook::cmd_Remove_Account_Click);
 }
 
-bool frmStashbook::Reload_Showing_Site(int siteRow)
-{
-    if (!Load_Lists({}, siteRow))
-        return false;
-    Sites->selectRow(siteRow);
-    return true;
-}
-
 void frmStashbook::cmd_Add_Account_Click()
 {
     const int siteRow = Sites->selectedRow();
@@ -59,7 +51,7 @@ void frmStashbook::cmd_Add_Account_Click()
         if (Prompts->exiting())
             return;
     }
-    if (!Reload_Showing_Site(siteRow))
+    if (!Load_Lists({}, siteRow))
         return;
     if (Accounts->rowCount() != expectedRows)
         Accounts->selectRow(accountRow);
@@ -81,7 +73,7 @@ void frmStashbook::cmd_Edit_Account_Click()
     }
     // An edit replaces the record where it stands, so the same row shows
     // the account with its new values.
-    if (Reload_Showing_Site(siteRow))
+    if (Load_Lists({}, siteRow))
         Accounts->selectRow(accountRow);
 }
 
@@ -91,7 +83,7 @@ void frmStashbook::cmd_Remove_Account_Click()
     if (rules::removeAccount(*Changes, *Prompts, Sites->selectedName(),
                              selectedAccount(*Accounts)) != rules::Outcome::Done)
         return;
-    if (Reload_Showing_Site(siteRow))
+    if (Load_Lists({}, siteRow))
         cmd_Add_Account->setFocus();
 }
 

@@ -24,8 +24,7 @@ void frmStashbook::Import_CSV_File(const QString& path)
     // One commit: one change to undo.
     if (!dialogs::importing::importCsv(*Changes, *Prompts, path, this, firstSite))
         return;
-    if (Load_Lists(firstSite))
-        Sites->selectName(firstSite);
+    Load_Lists(firstSite);
 }
 
 void frmStashbook::mnu_Site_Export_CSV_Click()

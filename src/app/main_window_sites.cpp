@@ -29,7 +29,7 @@ void frmStashbook::cmd_Add_Site_Click()
     if (Prompts->exiting())
         return;
     // Reloaded after every closing, Cancel too: the files may have changed.
-    if (!Load_Lists(NewSiteName))
+    if (!Load_Lists())
         return;
     if (Sites->count() == expectedRows && Sites->selectName(NewSiteName))
         cmd_Add_Site->setFocus();
@@ -49,10 +49,8 @@ void frmStashbook::cmd_Edit_Site_Click()
     }
     if (Prompts->exiting())
         return;
-    if (!Load_Lists({}, row))
-        return;
-    Sites->selectRow(row);
-    cmd_Add_Site->setFocus();
+    if (Load_Lists({}, row))
+        cmd_Add_Site->setFocus();
 }
 
 void frmStashbook::cmd_Rem_Site_Click()

@@ -32,12 +32,15 @@ store::Status readSiteListing(const store::RecordFile& sites, const store::Recor
     SiteListing listing;
     // Noted before reading: a change made meanwhile makes the view stale.
     ReadAhead ahead(sites, accounts);
-    std::vector<std::string> raw, rawUrls;
+    std::vector<std::string> raw;
+    std::string urls; // every address, one after the other
+    std::vector<size_t> urlEnds;
     store::Status st = store::readRecords(
         sites,
         [&](const store::Record& r) {
             raw.push_back(r[0]);
-            rawUrls.push_back(r[1]);
+            urls += r[1];
+            urlEnds.push_back(urls.size());
         },
         &listing.sitesFound);
     if (st.failed())
@@ -62,7 +65,7 @@ store::Status readSiteListing(const store::RecordFile& sites, const store::Recor
         if (it != order.end())
             listing.chosenRow = static_cast<int>(it - order.begin());
     }
-    if (listing.chosenRow < 0 && then.row >= 0 && rows > 0)
+    if (listing.chosenRow < 0 && then.row >= 0 && (then.row < rows || then.orNearest))
         listing.chosenRow = std::min(then.row, rows - 1);
 
     long long count = 0;
@@ -79,7 +82,9 @@ store::Status readSiteListing(const store::RecordFile& sites, const store::Recor
             if (matcher.matches(raw[i])) {
                 view.siteFound = true;
                 view.siteName = common::fromUtf8(raw[i]);
-                view.siteUrl = common::fromUtf8(rawUrls[i]);
+                const size_t start = i == 0 ? 0 : urlEnds[i - 1];
+                view.siteUrl = common::fromUtf8(
+                    std::string_view(urls).substr(start, urlEnds[i] - start));
             }
         }
         st = readSiteAccounts(accounts, matcher, view, count);

@@ -33,13 +33,15 @@ private:
     bool taken_ = false;
 };
 
-// The site a reload goes on to show: the one named `name` (ignoring letter
-// case), or without one of that name the one at `row` of the new list (the
-// last one when the list is shorter); none when neither is given.
+// The site a reload goes on to show: the first one named `name` (ignoring
+// letter case), or without one of that name the one at `row` of the new
+// list (with `orNearest`, the last one when the list is shorter); none when
+// neither is given.
 struct SiteChoice
 {
     QString name;
     int row = -1;
+    bool orNearest = false;
 };
 
 struct SiteListing

@@ -241,12 +241,14 @@ Step parseRecord(const char*& cursor, const char* end, bool eof, int fields, Rec
             std::string& field = (*out)[static_cast<std::size_t>(f)];
             if (maybeNonAscii) {
                 decodeField(raw, field);
+                if (f == 0 && keep != nullptr)
+                    take = (*keep)(field);
+            } else if (f == 0 && keep != nullptr && !(*keep)(raw)) {
+                take = false; // ASCII is its own decoding: nothing to copy
             } else {
                 field.clear(); // keeps the capacity for the next record
                 field.append(raw);
             }
-            if (f == 0 && keep != nullptr)
-                take = (*keep)(field);
         }
     }
     cursor = p;

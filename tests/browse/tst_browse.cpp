@@ -152,7 +152,8 @@ private slots:
         QTest::newRow("none chosen") << "" << -1 << -1 << "";
         QTest::newRow("by name, first of it") << "NEWS" << 0 << 2 << "take";
         QTest::newRow("by row") << "" << 1 << 1 << "take";
-        QTest::newRow("name gone, row past the end") << "gone" << 9 << 3 << "take";
+        QTest::newRow("name gone, row past the end") << "gone" << 9 << -1 << "";
+        QTest::newRow("name gone, nearest row") << "gone" << -9 << 3 << "take";
         QTest::newRow("name gone, no row") << "gone" << -1 << -1 << "";
         QTest::newRow("taken twice") << "Mail" << -1 << 1 << "take twice";
         QTest::newRow("another site") << "Mail" << -1 << 1 << "take Bank";
@@ -170,7 +171,9 @@ private slots:
         const auto sites = sb::store::RecordFile::sites(dir->path().toStdString());
         const auto accounts = sb::store::RecordFile::accounts(dir->path().toStdString());
         SiteListing listing;
-        QVERIFY(!readSiteListing(sites, accounts, listing, {name, row}).failed());
+        // A negative row stands for that row or the nearest.
+        QVERIFY(!readSiteListing(sites, accounts, listing, {name, row < -1 ? -row : row, row < -1})
+                     .failed());
         QCOMPARE(listing.names.join('|'), "Bank|Mail|News|news");
         QCOMPARE(listing.accountCount, 5);
         QCOMPARE(listing.chosenRow, chosen);
