@@ -164,10 +164,12 @@ struct Notes
     std::vector<std::uint64_t> keptNames;
 };
 
-store::Rule noting(store::Rule rule, std::shared_ptr<Notes> notes, RecordKind kind)
+// `names`: whether the names of the kept records are wanted, which they are
+// only when the rule may take records away.
+store::Rule noting(store::Rule rule, std::shared_ptr<Notes> notes, RecordKind kind, bool names)
 {
     // The store calls a fresh copy for each try: `first` starts the notes anew.
-    return [rule = std::move(rule), notes, kind, first = true, written = 0LL, dropped = false,
+    return [rule = std::move(rule), notes, kind, names, first = true, written = 0LL, dropped = false,
             hash = NameHasher()](const Record& r) mutable -> store::RuleAnswer {
         if (first)
             *notes = {};
@@ -186,7 +188,7 @@ store::Rule noting(store::Rule rule, std::shared_ptr<Notes> notes, RecordKind ki
             kept = kept || (std::holds_alternative<store::Replace>(answer) &&
                             std::get<store::Replace>(answer).record == r);
         }
-        if (kept)
+        if (kept && names)
             notes->keptNames.push_back(hash(kind, r));
         return answer;
     };
@@ -444,16 +446,20 @@ std::uint64_t nameHash(RecordKind kind, const Record& record)
     return NameHasher()(kind, record);
 }
 
-bool commitChange(Records& records, const std::vector<Records::Edit>& edits, Change& change,
-                  store::CommitResult* result)
+namespace {
+
+// commitChange(), told for each edit whether its rule may take records away.
+bool commitNoting(Records& records, const std::vector<Records::Edit>& edits,
+                  const std::vector<bool>& takesAway, Change& change, store::CommitResult* result)
 {
     change = {};
     std::vector<Records::Edit> noted = edits;
     std::vector<std::shared_ptr<Notes>> notes;
-    for (Records::Edit& e : noted) {
+    for (std::size_t f = 0; f < noted.size(); ++f) {
+        Records::Edit& e = noted[f];
         notes.push_back(std::make_shared<Notes>());
         if (e.rule)
-            e.rule = noting(std::move(e.rule), notes.back(), e.kind);
+            e.rule = noting(std::move(e.rule), notes.back(), e.kind, takesAway[f]);
     }
     store::CommitResult own;
     store::CommitResult& done = result ? *result : own;
@@ -486,6 +492,14 @@ bool commitChange(Records& records, const std::vector<Records::Edit>& edits, Cha
             change.files.push_back(std::move(hunks));
     }
     return true;
+}
+
+} // namespace
+
+bool commitChange(Records& records, const std::vector<Records::Edit>& edits, Change& change,
+                  store::CommitResult* result)
+{
+    return commitNoting(records, edits, std::vector<bool>(edits.size(), true), change, result);
 }
 
 QString describe(const Change& change)
@@ -560,7 +574,11 @@ Revert revert(Records& records, const Change& change)
                     [&](const auto& f) { return f.count >= 0 && records.exists(f.kind); });
     for (int attempt = asChanged ? 0 : 1; attempt < 3; ++attempt) {
         std::vector<Records::Edit> edits;
+        // A revert takes away only what the change put in.
+        std::vector<bool> takesAway;
         for (const FileHunks& file : change.files) {
+            takesAway.push_back(std::any_of(file.hunks.begin(), file.hunks.end(),
+                                            [](const Hunk& h) { return !h.inserted.empty(); }));
             Plan plan = asLeft(file);
             if (attempt > 0) {
                 plan = {};
@@ -571,7 +589,7 @@ Revert revert(Records& records, const Change& change)
             edits.push_back(revertEdit(file, std::move(plan), attempt > 0));
         }
         store::CommitResult result;
-        if (commitChange(records, edits, out.change, &result))
+        if (commitNoting(records, edits, takesAway, out.change, &result))
             return out;
         if (result.aborted.empty()) {
             out.result = Revert::Result::Failed;
