@@ -83,8 +83,8 @@ store::Status readSiteListing(const store::RecordFile& sites, const store::Recor
                 view.siteFound = true;
                 view.siteName = common::fromUtf8(raw[i]);
                 const size_t start = i == 0 ? 0 : urlEnds[i - 1];
-                view.siteUrl = common::fromUtf8(
-                    std::string_view(urls).substr(start, urlEnds[i] - start));
+                view.siteUrl =
+                    common::fromUtf8(std::string_view(urls).substr(start, urlEnds[i] - start));
             }
         }
         st = readSiteAccounts(accounts, matcher, view, count);

@@ -83,16 +83,26 @@ public:
         // A pattern without wildcards is a plain text, as search takes it;
         // no pattern: every site.
         const QString pattern = c.args.value(0);
-        const bool wild = pattern.contains(QRegularExpression(QStringLiteral("[*?[]")));
+        const bool wild = std::any_of(pattern.cbegin(), pattern.cend(), [](QChar ch) {
+            return ch == u'*' || ch == u'?' || ch == u'[';
+        });
         const QRegularExpression match =
             wild ? QRegularExpression::fromWildcard(pattern, Qt::CaseInsensitive)
                  : QRegularExpression();
+        // Only the sites listed are sorted: the order among them is the same.
+        QStringList listed;
+        std::vector<qsizetype> at;
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            if (wild ? match.match(names[i]).hasMatch()
+                     : pattern.isEmpty() || names[i].contains(pattern, Qt::CaseInsensitive)) {
+                listed << names[i];
+                at.push_back(i);
+            }
+        }
         JsonRows json;
         QString text;
-        for (const qsizetype i : browse::siteNameOrder(names)) {
-            if (wild ? !match.match(names[i]).hasMatch()
-                     : !pattern.isEmpty() && !names[i].contains(pattern, Qt::CaseInsensitive))
-                continue;
+        for (const qsizetype k : browse::siteNameOrder(listed)) {
+            const qsizetype i = at[size_t(k)];
             if (c.json)
                 json.add({{"name", &names[i]}, {"url", &urls[i]}});
             else
@@ -125,9 +135,8 @@ public:
         const common::NameMatcher ofSite(site.name);
         QJsonArray json;
         QString text;
-        if (!c.files.read(RecordKind::Accounts, [&](const store::Record& r) {
-                if (!ofSite.matches(r[0]))
-                    return;
+        const auto keep = [&ofSite](std::string_view name) { return ofSite.matches(name); };
+        if (!c.files.readWhere(RecordKind::Accounts, keep, [&](const store::Record& r) {
                 json.append(QJsonObject{{QStringLiteral("user"), fromUtf8(r[1])},
                                         {QStringLiteral("extra"), fromUtf8(r[3])}});
                 text += fromUtf8(r[1]) + u'\n';
@@ -227,18 +236,21 @@ public:
         std::vector<bool> hasAccounts(size_t(names.size()));
         std::string lastSite;
         qsizetype last = -1;
-        if (!c.files.read(RecordKind::Accounts, [&](const store::Record& r) {
-                if (last < 0 || r[0] != lastSite) {
-                    const auto it = byKey.find(csv::upperKey(r[0]));
-                    last = it == byKey.end() ? -2 : it->second;
-                    lastSite = r[0];
-                }
-                if (last < 0)
-                    return;
-                hasAccounts[size_t(last)] = true;
-                if (siteMatches[size_t(last)] || holds(r[1]))
-                    users[size_t(last)].push_back(fromUtf8(r[1]));
-            }))
+        // Site and user name are all it needs: the rest is not decoded.
+        const auto onAccount = [&](const store::Record& r) {
+            if (last < 0 || r[0] != lastSite) {
+                const auto it = byKey.find(csv::upperKey(r[0]));
+                last = it == byKey.end() ? -2 : it->second;
+                lastSite = r[0];
+            }
+            if (last < 0)
+                return;
+            hasAccounts[size_t(last)] = true;
+            if (siteMatches[size_t(last)] || holds(r[1]))
+                users[size_t(last)].push_back(fromUtf8(r[1]));
+        };
+        if (!c.files.check(
+                store::readLeadingFields(c.files.file(RecordKind::Accounts), 2, onAccount)))
             return kFileError;
         JsonRows json;
         QString text;
@@ -250,7 +262,17 @@ public:
             else
                 json.add({{"site", &site}});
         };
-        for (const qsizetype i : browse::siteNameOrder(names)) {
+        // Only the sites found are sorted: the order among them is the same.
+        QStringList shown;
+        std::vector<qsizetype> at;
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            if ((siteMatches[size_t(i)] && !hasAccounts[size_t(i)]) || !users[size_t(i)].empty()) {
+                shown << names[i];
+                at.push_back(i);
+            }
+        }
+        for (const qsizetype k : browse::siteNameOrder(shown)) {
+            const qsizetype i = at[size_t(k)];
             if (siteMatches[size_t(i)] && !hasAccounts[size_t(i)])
                 found(names[i], nullptr);
             for (const QString& user : users[size_t(i)])

@@ -30,16 +30,15 @@ bool isAscii(std::string_view s)
 // case mapping goes character by character, so the ASCII characters the
 // text starts and ends with are, in upper case, the key's first and last.
 // This turns down nearly every other name without converting it.
-template <typename Text>
-bool edgesAgree(const Text& text, const QString& key)
+template <typename Text> bool edgesAgree(const Text& text, const QString& key)
 {
     const auto unit = [&](size_t i) { return static_cast<char16_t>(text[i]); };
     const auto n = static_cast<size_t>(text.size());
     const auto k = static_cast<size_t>(key.size());
     size_t front = 0;
     for (; front < n && unit(front) < 0x80; ++front) {
-        if (front >= k || key[qsizetype(front)].unicode() !=
-                              char16_t(asciiUpper(static_cast<char>(unit(front)))))
+        if (front >= k ||
+            key[qsizetype(front)].unicode() != char16_t(asciiUpper(static_cast<char>(unit(front)))))
             return false;
     }
     for (size_t back = 1; back <= n - front && unit(n - back) < 0x80; ++back) {
@@ -51,6 +50,14 @@ bool edgesAgree(const Text& text, const QString& key)
 }
 
 } // namespace
+
+QString fromUtf8(std::string_view s)
+{
+    if (isAscii(s))
+        return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+    QStringDecoder utf8 = fieldDecoder();
+    return utf8(QByteArrayView(s.data(), static_cast<qsizetype>(s.size())));
+}
 
 bool sameName(const QString& a, const QString& b)
 {

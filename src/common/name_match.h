@@ -58,11 +58,8 @@ inline QStringDecoder fieldDecoder()
     return QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
 }
 
-// A record field (UTF-8) as text.
-inline QString fromUtf8(std::string_view s)
-{
-    QStringDecoder utf8 = fieldDecoder();
-    return utf8(QByteArrayView(s.data(), static_cast<qsizetype>(s.size())));
-}
+// A record field (UTF-8) as text. Nearly every field is ASCII, which needs
+// no decoder.
+QString fromUtf8(std::string_view s);
 
 } // namespace sb::common

@@ -59,6 +59,16 @@ public:
     // (`exists`, when given, tells which).
     virtual bool read(RecordKind kind, const std::function<void(const store::Record&)>& onRecord,
                       bool* exists = nullptr) = 0;
+    // Reads the records whose first field (the site's name) passes `keep`,
+    // in file order; a store steps over the others without decoding them.
+    virtual bool readWhere(RecordKind kind, const store::FirstFieldTest& keep,
+                           const std::function<void(const store::Record&)>& onRecord)
+    {
+        return read(kind, [&](const store::Record& r) {
+            if (keep(r[0]))
+                onRecord(r);
+        });
+    }
     // One change of one or both files, made as one: every file takes its new
     // content, or none does, whenever the program or the machine stops.
     // Records are read under the folder's lock, and content another program

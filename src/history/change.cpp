@@ -169,8 +169,8 @@ struct Notes
 store::Rule noting(store::Rule rule, std::shared_ptr<Notes> notes, RecordKind kind, bool names)
 {
     // The store calls a fresh copy for each try: `first` starts the notes anew.
-    return [rule = std::move(rule), notes, kind, names, first = true, written = 0LL, dropped = false,
-            hash = NameHasher()](const Record& r) mutable -> store::RuleAnswer {
+    return [rule = std::move(rule), notes, kind, names, first = true, written = 0LL,
+            dropped = false, hash = NameHasher()](const Record& r) mutable -> store::RuleAnswer {
         if (first)
             *notes = {};
         first = false;

@@ -29,6 +29,11 @@ public:
     bool exists(common::RecordKind kind) override;
     bool read(common::RecordKind kind, const std::function<void(const store::Record&)>& onRecord,
               bool* exists = nullptr) override;
+    bool readWhere(common::RecordKind kind, const store::FirstFieldTest& keep,
+                   const std::function<void(const store::Record&)>& onRecord) override
+    {
+        return records_.readWhere(kind, keep, onRecord);
+    }
     bool commit(const std::vector<Edit>& edits, store::CommitResult* result = nullptr) override;
     bool check(const store::Status& status, bool later = false) override;
 

@@ -69,6 +69,13 @@ bool DataStore::read(common::RecordKind kind,
     return check(store::readRecords(file(kind), onRecord, exists));
 }
 
+bool DataStore::readWhere(common::RecordKind kind, const store::FirstFieldTest& keep,
+                          const std::function<void(const store::Record&)>& onRecord)
+{
+    long long all = 0;
+    return check(store::readRecordsWhere(file(kind), keep, onRecord, all));
+}
+
 bool DataStore::commit(const std::vector<Edit>& edits, store::CommitResult* result)
 {
     std::vector<store::Edit> files;

@@ -18,6 +18,8 @@ public:
 
     const store::RecordFile& file(common::RecordKind kind) const override;
     bool exists(common::RecordKind kind) override;
+    bool readWhere(common::RecordKind kind, const store::FirstFieldTest& keep,
+                   const std::function<void(const store::Record&)>& onRecord) override;
     bool read(common::RecordKind kind, const std::function<void(const store::Record&)>& onRecord,
               bool* exists = nullptr) override;
     bool commit(const std::vector<Edit>& edits, store::CommitResult* result = nullptr) override;

@@ -20,9 +20,8 @@ bool SiteAccounts::scan(const std::optional<AccountRow>& current,
         isWanted.emplace(*wanted);
 
     Scan scan;
-    const bool ok = records_.read(RecordKind::Accounts, [&](const store::Record& r) {
-        if (r.size() < size_t{store::kAccountFields} || !site.matches(r[0]))
-            return;
+    const auto ofSite = [&site](std::string_view name) { return site.matches(name); };
+    const bool ok = records_.readWhere(RecordKind::Accounts, ofSite, [&](const store::Record& r) {
         const bool ofCurrent = isCurrent && isCurrent->matches(r[1]);
         if (ofCurrent && rank-- == 0)
             scan.found =

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -160,13 +161,13 @@ inline const char* findFieldEnd(const char* p, const char* end)
     return p;
 }
 
-// With Materialise, the fields are decoded into *out, unless `keep` turns the
-// record down on its first field: then the rest is only stepped over, and
-// `kept` says so.
+// With Materialise, the first `decoded` fields are decoded into *out (the
+// others are stepped over), unless `keep` turns the record down on its first
+// field: then the rest is only stepped over, and `kept` says so.
 template <bool Materialise>
 Step parseRecord(const char*& cursor, const char* end, bool eof, int fields, Record* out,
                  Damage& damage, bool& endedByEof, const FirstFieldTest* keep = nullptr,
-                 bool* kept = nullptr)
+                 bool* kept = nullptr, int decoded = std::numeric_limits<int>::max())
 {
     const char* p = cursor;
     bool take = Materialise;
@@ -183,6 +184,7 @@ Step parseRecord(const char*& cursor, const char* end, bool eof, int fields, Rec
     }
 
     for (int f = 0; f < fields; ++f) {
+        const bool decodes = take && f < decoded;
         while (p < end && *p == ' ')
             ++p;
         if (p == end) {
@@ -196,7 +198,7 @@ Step parseRecord(const char*& cursor, const char* end, bool eof, int fields, Rec
         bool maybeNonAscii = true;
         if (*p == '"') {
             text = p + 1;
-            if (take)
+            if (decodes)
                 textEnd = findClosingQuote(text, end, maybeNonAscii);
             else // stepping over needs no text: memchr is quicker on its own
                 textEnd = static_cast<const char*>(
@@ -236,7 +238,7 @@ Step parseRecord(const char*& cursor, const char* end, bool eof, int fields, Rec
                 }
             }
         }
-        if (take) {
+        if (decodes) {
             const std::string_view raw(text, static_cast<std::size_t>(textEnd - text));
             std::string& field = (*out)[static_cast<std::size_t>(f)];
             if (maybeNonAscii) {
@@ -513,7 +515,7 @@ bool RecordReader::refill()
     return true;
 }
 
-bool RecordReader::next(Record* out, const FirstFieldTest* keep)
+bool RecordReader::next(Record* out, const FirstFieldTest* keep, int decoded)
 {
     if (done_ || (!started_ && !start())) {
         done_ = true;
@@ -529,7 +531,7 @@ bool RecordReader::next(Record* out, const FirstFieldTest* keep)
         const Step step =
             out != nullptr
                 ? parseRecord<true>(cursor, end, eof_, fields_, out, damage, endedByEof, keep,
-                                    &lastKept_)
+                                    &lastKept_, decoded)
                 : parseRecord<false>(cursor, end, eof_, fields_, out, damage, endedByEof);
         switch (step) {
         case Step::Record:
@@ -659,6 +661,16 @@ Status readRecordsWhere(const RecordFile& file, const FirstFieldTest& keep,
                 onRecord(record);
         }
         count = reader.records();
+    });
+}
+
+Status readLeadingFields(const RecordFile& file, int decoded,
+                         const std::function<void(const Record&)>& onRecord, bool* exists)
+{
+    Record record;
+    return readFile(file, exists, [&](RecordReader& reader) {
+        while (reader.next(&record, nullptr, decoded))
+            onRecord(record);
     });
 }
 

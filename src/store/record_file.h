@@ -114,6 +114,13 @@ Status readRecordsWhere(const RecordFile& file, const FirstFieldTest& keep,
                         const std::function<void(const Record&)>& onRecord, long long& count,
                         bool* exists = nullptr);
 
+// Reads `file` as readRecords does, decoding only the first `decoded` fields
+// of each record; the others are stepped over and handed over empty. For
+// listings of names, which need no password.
+Status readLeadingFields(const RecordFile& file, int decoded,
+                         const std::function<void(const Record&)>& onRecord,
+                         bool* exists = nullptr);
+
 // Counts the records of `file` without materialising their fields. Same
 // rules and errors as readRecords.
 Status countRecords(const RecordFile& file, long long& count, bool* exists = nullptr);

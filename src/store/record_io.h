@@ -5,6 +5,7 @@
 #include "store/record_file.h"
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <utility>
 
@@ -97,7 +98,9 @@ public:
     // False at the end of the records or on failure; failed() tells which.
     // With `keep`, a record whose first field it turns down is stepped over
     // after that field, and lastKept() is false.
-    bool next(Record* out, const FirstFieldTest* keep = nullptr);
+    // Only the first `decoded` fields are decoded; the others stay as they were.
+    bool next(Record* out, const FirstFieldTest* keep = nullptr,
+              int decoded = std::numeric_limits<int>::max());
     bool lastKept() const { return lastKept_; }
 
     bool failed() const { return !message_.empty(); }

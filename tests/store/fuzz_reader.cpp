@@ -92,6 +92,27 @@ void checkReaders(std::string_view bytes, int fields, std::size_t piece)
     check(picker.records() == static_cast<long long>(whole.size()) && i == whole.size(),
           "picking reader counts otherwise");
     check(picker.message() == messageOf(parsed), "picking reader fails differently");
+
+    // Decoding only the leading fields gives those, and as many records.
+    i = 0;
+    offset = 0;
+    detail::RecordReader lead(
+        [&](char* into, std::size_t size) -> long {
+            const std::size_t n = std::min({size, piece, bytes.size() - offset});
+            std::copy_n(bytes.data() + offset, n, into);
+            offset += n;
+            return static_cast<long>(n);
+        },
+        fields, 4);
+    Record first;
+    while (lead.next(&first, nullptr, 1)) {
+        check(i < whole.size() && first[0] == whole[i][0], "leading fields read otherwise");
+        check(std::all_of(first.begin() + 1, first.end(), [](const auto& f) { return f.empty(); }),
+              "fields after the leading ones decoded");
+        ++i;
+    }
+    check(i == whole.size() && lead.message() == messageOf(parsed),
+          "leading-field reader counts or fails otherwise");
 }
 
 // Cuts the input into fields at NUL bytes, leaving out double quotes (the

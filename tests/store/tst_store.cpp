@@ -609,8 +609,7 @@ private slots:
             << "replace Exchange Exchange rewrite";
         // A record appended during a rename with transfer is moved too:
         // the rule sees it, it is not carried over as it came.
-        QTest::newRow("append while a transfer is saved")
-            << "append TempSync TempSync transfer";
+        QTest::newRow("append while a transfer is saved") << "append TempSync TempSync transfer";
     }
 
     void otherWriterLosesNothing()
