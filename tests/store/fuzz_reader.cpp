@@ -55,14 +55,18 @@ void checkReaders(std::string_view bytes, int fields, std::size_t piece)
     // Feed the streaming reader a few bytes at a time from a tiny buffer, so
     // that records are cut at every possible place.
     std::size_t offset = 0;
-    detail::RecordReader reader(
-        [&](char* into, std::size_t size) -> long {
-            const std::size_t n = std::min({size, piece, bytes.size() - offset});
-            std::copy_n(bytes.data() + offset, n, into);
-            offset += n;
-            return static_cast<long>(n);
-        },
-        fields, 4);
+    const auto fromStart = [&] {
+        offset = 0;
+        return detail::RecordReader(
+            [&](char* into, std::size_t size) -> long {
+                const std::size_t n = std::min({size, piece, bytes.size() - offset});
+                std::copy_n(bytes.data() + offset, n, into);
+                offset += n;
+                return static_cast<long>(n);
+            },
+            fields, 4);
+    };
+    detail::RecordReader reader = fromStart();
     Record record;
     std::size_t i = 0;
     while (reader.next(&record))
@@ -72,15 +76,7 @@ void checkReaders(std::string_view bytes, int fields, std::size_t piece)
 
     // Taking only the records whose first field passes a test gives those
     // records, and steps over the others without losing count.
-    offset = 0;
-    detail::RecordReader picker(
-        [&](char* into, std::size_t size) -> long {
-            const std::size_t n = std::min({size, piece, bytes.size() - offset});
-            std::copy_n(bytes.data() + offset, n, into);
-            offset += n;
-            return static_cast<long>(n);
-        },
-        fields, 4);
+    detail::RecordReader picker = fromStart();
     const FirstFieldTest evenLength = [](std::string_view f) { return f.size() % 2 == 0; };
     i = 0;
     while (picker.next(&record, &evenLength)) {
@@ -95,15 +91,7 @@ void checkReaders(std::string_view bytes, int fields, std::size_t piece)
 
     // Decoding only the leading fields gives those, and as many records.
     i = 0;
-    offset = 0;
-    detail::RecordReader lead(
-        [&](char* into, std::size_t size) -> long {
-            const std::size_t n = std::min({size, piece, bytes.size() - offset});
-            std::copy_n(bytes.data() + offset, n, into);
-            offset += n;
-            return static_cast<long>(n);
-        },
-        fields, 4);
+    detail::RecordReader lead = fromStart();
     Record first;
     while (lead.next(&first, nullptr, 1)) {
         check(i < whole.size() && first[0] == whole[i][0], "leading fields read otherwise");
