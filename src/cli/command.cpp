@@ -140,14 +140,21 @@ void JsonRows::add(std::initializer_list<std::pair<const char*, const QString*>>
     for (const auto& [key, value] : fields) {
         text_ +=
             QLatin1StringView(comma) + u'"' + QLatin1StringView(key) + QStringLiteral("\": \"");
-        for (const QChar c : *value) {
-            if (c == u'"' || c == u'\\')
-                text_ += u'\\';
-            if (c.unicode() < 0x20)
-                text_ += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QChar(u'0'));
+        // The runs between characters to escape go in whole.
+        const QStringView v(*value);
+        qsizetype from = 0;
+        for (qsizetype i = 0; i < v.size(); ++i) {
+            const char16_t c = v[i].unicode();
+            if (c >= 0x20 && c != u'"' && c != u'\\')
+                continue;
+            text_ += v.sliced(from, i - from);
+            if (c < 0x20)
+                text_ += QStringLiteral("\\u%1").arg(int(c), 4, 16, QChar(u'0'));
             else
-                text_ += c;
+                text_.append(u'\\').append(QChar(c));
+            from = i + 1;
         }
+        text_ += v.sliced(from);
         text_ += u'"';
         comma = ", ";
     }

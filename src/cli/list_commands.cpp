@@ -74,10 +74,11 @@ public:
 
     int run(Context& c) override
     {
-        QStringList names, urls;
+        QStringList names, urls; // the addresses only for JSON, which shows them
         if (!c.files.read(RecordKind::Sites, [&](const store::Record& r) {
                 names << fromUtf8(r[0]);
-                urls << fromUtf8(r[1]);
+                if (c.json)
+                    urls << fromUtf8(r[1]);
             }))
             return kFileError;
         // A pattern without wildcards is a plain text, as search takes it;
