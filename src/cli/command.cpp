@@ -135,11 +135,13 @@ void printJson(const QJsonValue& value)
 
 void JsonRows::add(std::initializer_list<std::pair<const char*, const QString*>> fields)
 {
-    text_ += text_.isEmpty() ? QStringLiteral("[\n    {") : QStringLiteral(",\n    {");
+    text_.append(QLatin1StringView(text_.isEmpty() ? "[\n    {" : ",\n    {"));
     const char* comma = "";
     for (const auto& [key, value] : fields) {
-        text_ +=
-            QLatin1StringView(comma) + u'"' + QLatin1StringView(key) + QStringLiteral("\": \"");
+        text_.append(QLatin1StringView(comma))
+            .append(u'"')
+            .append(QLatin1StringView(key))
+            .append(QLatin1StringView("\": \""));
         // The runs between characters to escape go in whole.
         const QStringView v(*value);
         qsizetype from = 0;
@@ -154,11 +156,10 @@ void JsonRows::add(std::initializer_list<std::pair<const char*, const QString*>>
                 text_.append(u'\\').append(QChar(c));
             from = i + 1;
         }
-        text_ += v.sliced(from);
-        text_ += u'"';
+        text_.append(v.sliced(from)).append(u'"');
         comma = ", ";
     }
-    text_ += u'}';
+    text_.append(u'}');
 }
 
 void JsonRows::print() const
