@@ -212,13 +212,22 @@ public:
         // Holds `wanted`, ignoring case. Most names are plain ASCII: those
         // are compared as bytes, the others as text.
         const auto holds = [&](const std::string& utf8) {
+            const auto n = utf8.size(), m = size_t(wantedBytes.size());
+            for (size_t i = 0; asciiWanted && i < n; ++i) {
+                const char ch = utf8[i];
+                if (static_cast<unsigned char>(ch) >= 0x80)
+                    break; // not ASCII after all
+                if (i + m > n || common::asciiUpper(ch) != wantedBytes[0])
+                    continue;
+                size_t k = 1;
+                while (k < m && common::asciiUpper(utf8[i + k]) == wantedBytes[qsizetype(k)])
+                    ++k;
+                if (k == m)
+                    return true;
+            }
             const bool ascii = std::all_of(utf8.begin(), utf8.end(),
                                            [](char ch) { return (unsigned char)ch < 0x80; });
-            if (!ascii || !asciiWanted)
-                return fromUtf8(utf8).toUpper().contains(wanted);
-            return std::search(utf8.begin(), utf8.end(), wantedBytes.begin(), wantedBytes.end(),
-                               [](char a, char b) { return common::asciiUpper(a) == b; }) !=
-                   utf8.end();
+            return asciiWanted && ascii ? false : fromUtf8(utf8).toUpper().contains(wanted);
         };
         // Each site once, under the name of its first record.
         QStringList names;
@@ -232,23 +241,31 @@ public:
             }))
             return kFileError;
         // The accounts found, by site. A site's accounts mostly follow one
-        // another: the last site looked up is looked up once.
+        // another: the last site is tested and looked up once, and looked
+        // up only when one of its accounts is found.
         std::vector<std::vector<QString>> users(size_t(names.size()));
         std::vector<bool> hasAccounts(size_t(names.size()));
         std::string lastSite;
-        qsizetype last = -1;
+        bool lastHolds = false;
+        qsizetype last = -1; // -1: not looked up yet; -2: not in the sites file
         // Site and user name are all it needs: the rest is not decoded.
         const auto onAccount = [&](const store::Record& r) {
-            if (last < 0 || r[0] != lastSite) {
+            if (r[0] != lastSite || lastSite.empty()) {
+                lastSite = r[0];
+                lastHolds = holds(r[0]);
+                last = -1;
+            }
+            if (!lastHolds && !holds(r[1]))
+                return;
+            if (last == -1) {
                 const auto it = byKey.find(csv::upperKey(r[0]));
                 last = it == byKey.end() ? -2 : it->second;
-                lastSite = r[0];
             }
             if (last < 0)
                 return;
+            // A site found by its name lists all its accounts.
             hasAccounts[size_t(last)] = true;
-            if (siteMatches[size_t(last)] || holds(r[1]))
-                users[size_t(last)].push_back(fromUtf8(r[1]));
+            users[size_t(last)].push_back(fromUtf8(r[1]));
         };
         if (!c.files.check(
                 store::readLeadingFields(c.files.file(RecordKind::Accounts), 2, onAccount)))
