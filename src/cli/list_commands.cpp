@@ -128,11 +128,13 @@ public:
     int run(Context& c) override
     {
         QStringList names, urls; // the addresses only for JSON, which shows them
-        if (!c.files.read(RecordKind::Sites, [&](const store::Record& r) {
-                names << fromUtf8(r[0]);
-                if (c.json)
-                    urls << fromUtf8(r[1]);
-            }))
+        const auto onSite = [&](const store::Record& r) {
+            names << fromUtf8(r[0]);
+            if (c.json)
+                urls << fromUtf8(r[1]);
+        };
+        if (!c.files.check(store::readLeadingFields(c.files.file(RecordKind::Sites),
+                                                    c.json ? store::kSiteFields : 1, onSite)))
             return kFileError;
         // A pattern without wildcards is a plain text, as search takes it;
         // no pattern: every site.
