@@ -72,8 +72,7 @@ store::Status readSiteListing(const store::RecordFile& sites, const store::Recor
         listing.chosenRow = std::min(then.row, rows - 1);
 
     long long count = 0;
-    if (listing.chosenRow < 0 || !listing.sitesFound) {
-        listing.chosenRow = -1;
+    if (listing.chosenRow < 0) {
         st = store::countRecords(accounts, count, &listing.accountsFound);
     } else {
         // What selecting the site shows: its sites record (the last of its
@@ -190,12 +189,10 @@ private:
     }
 
     // Where the collator puts a character among the ASCII ones.
-    char32_t rankOf(char16_t c)
+    char32_t rankOf(char16_t c) const
     {
         if (QChar::isSurrogate(c))
             return 0x10000; // after all of them
-        if (const auto known = others_.find(c); known != others_.end())
-            return known->second;
         const QString text(QChar{c});
         const auto after = std::partition_point(ranked_.begin(), ranked_.end(), [&](size_t a) {
             return collator_.compare(one_[a], text) < 0;
@@ -203,15 +200,14 @@ private:
         char32_t rank = after == ranked_.begin() ? 1 : rank_[*(after - 1)] + 1;
         if (after != ranked_.end() && collator_.compare(one_[*after], text) == 0)
             rank = rank_[*after];
-        return others_[c] = rank;
+        return rank;
     }
 
     const QCollator& collator_;
     std::array<QString, 128> one_;
     std::array<char32_t, 128> rank_{};
     std::vector<size_t> ranked_; // one ASCII character of each rank, in order
-    std::unordered_map<char16_t, char32_t> others_;
-    std::unordered_map<char16_t, std::pair<char32_t, char32_t>> letters_;
+    std::unordered_map<char16_t, std::pair<char32_t, char32_t>> letters_; // found so far
     std::vector<char32_t> accents_;
 };
 

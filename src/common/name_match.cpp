@@ -84,64 +84,63 @@ NameMatcher::NameMatcher(const QString& name) : upper_(name.toUpper())
         asciiUpper_ = upper_.toLatin1();
 }
 
-bool NameMatcher::matches(std::string_view utf8) const
+namespace {
+
+// A name's text as units to compare: UTF-8 bytes, or UTF-16 code units; in
+// both a unit below 0x80 is an ASCII character.
+struct Utf8Units
 {
-    // An ASCII text upper-cases to ASCII of the same length, so an ASCII field
-    // can only match an ASCII key of its length, and then byte for byte.
-    if (upperIsAscii_ && utf8.size() == static_cast<size_t>(asciiUpper_.size())) {
-        const char* key = asciiUpper_.constData();
-        for (size_t i = 0; i < utf8.size(); ++i) {
-            const char c = utf8[i];
-            if (static_cast<unsigned char>(c) >= 0x80)
-                return matchesText(utf8);
-            if (asciiUpper(c) != key[i])
-                return isAscii(utf8.substr(i)) ? false : matchesText(utf8);
+    std::string_view s;
+    size_t size() const { return s.size(); }
+    char16_t operator[](size_t i) const { return static_cast<unsigned char>(s[i]); }
+    bool asciiFrom(size_t i) const { return isAscii(s.substr(i)); }
+    QString text() const { return fromUtf8(s); }
+};
+
+struct Utf16Units
+{
+    QStringView s;
+    size_t size() const { return size_t(s.size()); }
+    char16_t operator[](size_t i) const { return s[qsizetype(i)].unicode(); }
+    bool asciiFrom(size_t i) const
+    {
+        return std::all_of(s.begin() + qsizetype(i), s.end(),
+                           [](QChar c) { return c.unicode() < 0x80; });
+    }
+    QString text() const { return s.toString(); }
+};
+
+// Whether `t` is the name whose upper case is `upper` (`asciiKey`: the same
+// as bytes, when it is ASCII).
+template <typename Units>
+bool matchUnits(const Units& t, const QString& upper, const QByteArray* asciiKey)
+{
+    const auto general = [&] { return edgesAgree(t, upper) && t.text().toUpper() == upper; };
+    // An ASCII text upper-cases to ASCII of the same length, so an ASCII text
+    // can only match an ASCII key of its length, and then unit for unit.
+    if (asciiKey && t.size() == static_cast<size_t>(asciiKey->size())) {
+        for (size_t i = 0; i < t.size(); ++i) {
+            const char16_t c = t[i];
+            if (c >= 0x80)
+                return general();
+            if (asciiUpper(static_cast<char>(c)) != asciiKey->constData()[i])
+                return t.asciiFrom(i) ? false : general();
         }
         return true;
     }
-    return isAscii(utf8) ? false : matchesText(utf8);
+    return t.asciiFrom(0) ? false : general();
 }
 
-bool NameMatcher::matchesText(QStringView text) const
+} // namespace
+
+bool NameMatcher::matches(std::string_view utf8) const
 {
-    struct Units
-    {
-        QStringView s;
-        size_t size() const { return size_t(s.size()); }
-        char16_t operator[](size_t i) const { return s[qsizetype(i)].unicode(); }
-    };
-    return edgesAgree(Units{text}, upper_) && text.toString().toUpper() == upper_;
+    return matchUnits(Utf8Units{utf8}, upper_, upperIsAscii_ ? &asciiUpper_ : nullptr);
 }
 
 bool NameMatcher::matches(QStringView text) const
 {
-    // As for bytes: an ASCII text only matches an ASCII key of its length.
-    const auto ascii = [](QStringView s) {
-        return std::all_of(s.begin(), s.end(), [](QChar c) { return c.unicode() < 0x80; });
-    };
-    if (upperIsAscii_ && text.size() == asciiUpper_.size()) {
-        const char* key = asciiUpper_.constData();
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            const char16_t c = text[i].unicode();
-            if (c >= 0x80)
-                return matchesText(text);
-            if (asciiUpper(static_cast<char>(c)) != key[i])
-                return ascii(text.sliced(i)) ? false : matchesText(text);
-        }
-        return true;
-    }
-    return ascii(text) ? false : matchesText(text);
-}
-
-bool NameMatcher::matchesText(std::string_view utf8) const
-{
-    struct Bytes // UTF-8 bytes as units: those below 0x80 are ASCII characters
-    {
-        std::string_view s;
-        size_t size() const { return s.size(); }
-        char16_t operator[](size_t i) const { return static_cast<unsigned char>(s[i]); }
-    };
-    return edgesAgree(Bytes{utf8}, upper_) && fromUtf8(utf8).toUpper() == upper_;
+    return matchUnits(Utf16Units{text}, upper_, upperIsAscii_ ? &asciiUpper_ : nullptr);
 }
 
 } // namespace sb::common

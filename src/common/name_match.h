@@ -31,9 +31,6 @@ public:
     bool matches(QStringView text) const; // a name already read, as in a list
 
 private:
-    bool matchesText(std::string_view utf8) const; // the general case
-    bool matchesText(QStringView text) const;
-
     QString upper_;
     bool upperIsAscii_ = true;
     QByteArray asciiUpper_; // upper_ as bytes, when it is all ASCII
