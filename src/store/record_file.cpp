@@ -161,6 +161,22 @@ inline const char* findFieldEnd(const char* p, const char* end)
     return p;
 }
 
+// Decodes one field into `field`. False when `keep`, the first field's
+// test, turns the record down.
+inline bool decodeOne(std::string_view raw, bool maybeNonAscii, std::string& field,
+                      const FirstFieldTest* keep)
+{
+    if (maybeNonAscii) {
+        decodeField(raw, field);
+        return keep == nullptr || (*keep)(field);
+    }
+    if (keep != nullptr && !(*keep)(raw))
+        return false; // ASCII is its own decoding: nothing to copy
+    field.clear();    // keeps the capacity for the next record
+    field.append(raw);
+    return true;
+}
+
 // With Materialise, the first `decoded` fields are decoded into *out (the
 // others are stepped over), unless `keep` turns the record down on its first
 // field: then the rest is only stepped over, and `kept` says so.
@@ -238,25 +254,125 @@ Step parseRecord(const char*& cursor, const char* end, bool eof, int fields, Rec
                 }
             }
         }
-        if (decodes) {
-            const std::string_view raw(text, static_cast<std::size_t>(textEnd - text));
-            std::string& field = (*out)[static_cast<std::size_t>(f)];
-            if (maybeNonAscii) {
-                decodeField(raw, field);
-                if (f == 0 && keep != nullptr)
-                    take = (*keep)(field);
-            } else if (f == 0 && keep != nullptr && !(*keep)(raw)) {
-                take = false; // ASCII is its own decoding: nothing to copy
-            } else {
-                field.clear(); // keeps the capacity for the next record
-                field.append(raw);
-            }
-        }
+        if (decodes)
+            take = decodeOne(std::string_view(text, static_cast<std::size_t>(textEnd - text)),
+                             maybeNonAscii, (*out)[static_cast<std::size_t>(f)],
+                             f == 0 ? keep : nullptr);
     }
     cursor = p;
     if (kept != nullptr)
         *kept = take;
     return Step::Record;
+}
+
+#ifdef __SSE2__
+// The double quotes in a buffer, 64 bytes at a time, and (WithText)
+// whether the bytes between one and the next are all ASCII.
+template <bool WithText> class QuoteScanner
+{
+public:
+    // Starts after the double quote at `from`; at least 64 bytes from it
+    // must be at hand.
+    QuoteScanner(const char* from, const char* end) : base_(from), last_(from), end_(end)
+    {
+        load();
+        quotes_ &= ~std::uint64_t(1);
+    }
+
+    // The next double quote, or nullptr where the 64 bytes from a block's
+    // start would pass the end.
+    const char* next(bool& nonAsciiBefore)
+    {
+        bool high = false;
+        while (quotes_ == 0) {
+            if constexpr (WithText)
+                high = high || (high_ & after(last_)) != 0;
+            base_ += 64;
+            if (end_ - base_ < 64)
+                return nullptr;
+            load();
+        }
+        const char* quote = base_ + __builtin_ctzll(quotes_);
+        quotes_ &= quotes_ - 1;
+        if constexpr (WithText) {
+            const std::uint64_t before = (std::uint64_t(1) << (quote - base_)) - 1;
+            nonAsciiBefore = high || (high_ & after(last_) & before) != 0;
+            last_ = quote;
+        }
+        return quote;
+    }
+
+private:
+    // The bits of the block after `p` (all of them when p is before it).
+    std::uint64_t after(const char* p) const
+    {
+        return p < base_ ? ~std::uint64_t(0) : (~std::uint64_t(0) << (p - base_)) << 1;
+    }
+
+    void load()
+    {
+        const __m128i quote = _mm_set1_epi8('"');
+        quotes_ = high_ = 0;
+        for (int k = 0; k < 4; ++k) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base_ + 16 * k));
+            const auto shift = static_cast<unsigned>(16 * k);
+            quotes_ |= std::uint64_t(
+                           static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, quote))))
+                       << shift;
+            if constexpr (WithText)
+                high_ |= std::uint64_t(static_cast<unsigned>(_mm_movemask_epi8(bytes))) << shift;
+        }
+    }
+
+    const char* base_;
+    const char* last_;
+    const char* end_;
+    std::uint64_t quotes_ = 0, high_ = 0;
+};
+#endif
+
+// A record as the writer writes it, and so nearly every record read: each
+// field in double quotes, one comma between fields, CR LF or LF at the end.
+// Its fields are found from the double quotes alone, 64 bytes at a time.
+// Anything else, or a record not whole in [cursor, end), is left to
+// parseRecord (false), which reads these records the same way.
+template <bool Materialise>
+bool parseAsWritten(const char*& cursor, const char* end, int fields, Record* out,
+                    const FirstFieldTest* keep, bool* kept, int decoded)
+{
+#ifndef __SSE2__
+    return false;
+#else
+    if (end - cursor < 64 || *cursor != '"')
+        return false;
+    QuoteScanner<Materialise> quotes(cursor, end);
+    bool take = Materialise;
+    const char* open = cursor;
+    for (int f = 0;; ++f) {
+        bool nonAscii = false;
+        const char* close = quotes.next(nonAscii);
+        if (close == nullptr || end - close < 3)
+            return false;
+        if (take && f < decoded)
+            take =
+                decodeOne(std::string_view(open + 1, static_cast<std::size_t>(close - open - 1)),
+                          nonAscii, (*out)[static_cast<std::size_t>(f)], f == 0 ? keep : nullptr);
+        if (f + 1 == fields) {
+            if (close[1] == '\n')
+                cursor = close + 2;
+            else if (close[1] == '\r' && close[2] == '\n')
+                cursor = close + 3;
+            else
+                return false;
+            break;
+        }
+        if (close[1] != ',' || (open = quotes.next(nonAscii)) != close + 2)
+            return false;
+    }
+    if (kept != nullptr)
+        *kept = take;
+    return true;
+#endif
 }
 
 std::string damageMessage(long long record, const Damage& damage, int fields)
@@ -528,11 +644,16 @@ bool RecordReader::next(Record* out, const FirstFieldTest* keep, int decoded)
         const char* end = buffer_.get() + end_;
         Damage damage;
         bool endedByEof = false;
-        const Step step =
-            out != nullptr
-                ? parseRecord<true>(cursor, end, eof_, fields_, out, damage, endedByEof, keep,
-                                    &lastKept_, decoded)
-                : parseRecord<false>(cursor, end, eof_, fields_, out, damage, endedByEof);
+        Step step;
+        if (out != nullptr)
+            step = parseAsWritten<true>(cursor, end, fields_, out, keep, &lastKept_, decoded)
+                       ? Step::Record
+                       : parseRecord<true>(cursor, end, eof_, fields_, out, damage, endedByEof,
+                                           keep, &lastKept_, decoded);
+        else
+            step = parseAsWritten<false>(cursor, end, fields_, nullptr, nullptr, nullptr, 0)
+                       ? Step::Record
+                       : parseRecord<false>(cursor, end, eof_, fields_, out, damage, endedByEof);
         switch (step) {
         case Step::Record:
             begin_ = static_cast<std::size_t>(cursor - buffer_.get());

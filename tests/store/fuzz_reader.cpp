@@ -1,8 +1,9 @@
 // Fuzz target of the record reader. Any input must parse without a crash, and
 // the readers must agree with each other:
 //  - counting gives as many records as reading, and the same error;
-//  - the streaming reader fed in small pieces gives what the whole buffer gives,
-//    also when it takes only the records whose first field passes a test;
+//  - the streaming reader, fed in small pieces or all at once, gives what the
+//    whole buffer gives, also when it takes only the records whose first
+//    field passes a test;
 //  - every field read is valid UTF-8;
 //  - records written by the writer read back as they were.
 #include "store/record_file.h"
@@ -37,7 +38,7 @@ std::string decoded(const std::string& raw)
     return out;
 }
 
-void checkReaders(std::string_view bytes, int fields, std::size_t piece)
+void checkReaders(std::string_view bytes, int fields, std::size_t piece, std::size_t capacity)
 {
     std::vector<Record> whole;
     const Status parsed = parseBuffer(bytes, fields, "fuzz", [&](const Record& r) {
@@ -53,7 +54,8 @@ void checkReaders(std::string_view bytes, int fields, std::size_t piece)
     check(messageOf(counted) == messageOf(parsed), "count fails differently");
 
     // Feed the streaming reader a few bytes at a time from a tiny buffer, so
-    // that records are cut at every possible place.
+    // that records are cut at every possible place; or all at once, as from
+    // a file.
     std::size_t offset = 0;
     const auto fromStart = [&] {
         offset = 0;
@@ -64,7 +66,7 @@ void checkReaders(std::string_view bytes, int fields, std::size_t piece)
                 offset += n;
                 return static_cast<long>(n);
             },
-            fields, 4);
+            fields, capacity);
     };
     detail::RecordReader reader = fromStart();
     Record record;
@@ -145,7 +147,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     for (const int fields : {kSiteFields, kAccountFields}) {
-        checkReaders(bytes, fields, 1 + size % 7);
+        checkReaders(bytes, fields, 1 + size % 7, 4);
+        checkReaders(bytes, fields, size + 1, detail::RecordReader::kDefaultCapacity);
         checkRoundTrip(bytes, fields);
     }
     return 0;

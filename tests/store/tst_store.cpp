@@ -102,6 +102,21 @@ private slots:
             "\"Caf\xE9\",\"Caf\xC3\xA9\"\r\n\"\x80\x81\x9F\",\"\xF0\x9F\x94\x91\"\r\n"
             "\"\xED\xA0\x80\",\"\xC0\xAF\"\r\n", // a surrogate, an overlong form
             2, {{"Café", "Café"}, {"€\u0081Ÿ", "🔑"}, {"í\u00A0€", "À¯"}});
+        // Records longer than the reader's look-ahead, as written and not;
+        // "@" stands for 40 letters.
+        const QString l(40, u'x');
+        row("long records, as written and otherwise",
+            QByteArray("\"site one\",\"@\",\"pw, with comma\",\"line1\r\nline2\"\r\n"
+                       "\"Caf\xE9 @\",\"user\",\"p\",\"e\"\n"
+                       "\"s3\",\"u3\" ,\"p3\",\"@\"\r\n"
+                       "\"s4\",\"@\",\"p4\",\"e4\",\"extra\"\r\n\"b\",\"c\",\"@\"\r\n")
+                .replace('@', l.toLatin1()),
+            4,
+            {{"site one", l, "pw, with comma", "line1\r\nline2"},
+             {"Café " + l, "user", "p", "e"},
+             {"s3", "u3", "p3", l},
+             {"s4", l, "p4", "e4"},
+             {"extra", "b", "c", l}});
         row("cut short", "\"a\",\"b\",\"c\",\"d\"\r\n\"e\",\"f\"\r\n", 4, {{"a", "b", "c", "d"}},
             "record 2 is cut short: the file ends after field 2 of 4");
         row("quote never closed", "\"a\",\"b\"\r\n\"c\", \"d\r\n", 2, {{"a", "b"}},
