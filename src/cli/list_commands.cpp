@@ -15,12 +15,9 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 #include <unordered_map>
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 namespace sb::cli {
 
@@ -46,10 +43,19 @@ int findAccount(Context& c, const QString& name, const QString& user, rules::Sit
     return c.prompter.statusOf(found);
 }
 
+constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+constexpr std::uint64_t kLowBits = 0x0101010101010101ull;
+
+// The high bit of each byte of `word` that equals the byte of `pattern`.
+constexpr std::uint64_t equalBytes(std::uint64_t word, std::uint64_t pattern)
+{
+    const std::uint64_t v = word ^ pattern;
+    return ~(((v & ~kHighBits) + ~kHighBits) | v | ~kHighBits);
+}
+
 // Whether `text` holds `upperNeedle` (ASCII, in upper case) ignoring case,
 // when `text` is ASCII up to where it is found; nothing when it is not.
-// Sixteen bytes at a time where SSE2 is at hand: a search runs over every
-// user name.
+// Eight bytes at a time: a search runs over every user name.
 std::optional<bool> holdsAscii(std::string_view text, std::string_view upperNeedle)
 {
     const size_t n = text.size(), m = upperNeedle.size();
@@ -66,33 +72,97 @@ std::optional<bool> holdsAscii(std::string_view text, std::string_view upperNeed
         }
         return true;
     };
-    size_t i = 0;
-#ifdef __SSE2__
-    const __m128i up = _mm_set1_epi8(first), low = _mm_set1_epi8(firstLower);
-    for (; i + 16 <= n; i += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
-        auto starts = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, up), _mm_cmpeq_epi8(bytes, low))));
-        const auto high = static_cast<unsigned>(_mm_movemask_epi8(bytes));
+    const std::uint64_t up = kLowBits * static_cast<unsigned char>(first);
+    const std::uint64_t low = kLowBits * static_cast<unsigned char>(firstLower);
+    for (size_t i = 0; i < n; i += 8) {
+        std::uint64_t word = 0; // the bytes past the end are NUL, which no needle starts with
+        std::memcpy(&word, text.data() + i, std::min<size_t>(8, n - i));
+        std::uint64_t starts = equalBytes(word, up) | equalBytes(word, low);
+        const std::uint64_t high = word & kHighBits;
         // Only starts before the first byte beyond ASCII count.
         if (high != 0)
-            starts &= (high & (0u - high)) - 1;
+            starts &= (high & (0 - high)) - 1;
         for (; starts != 0; starts &= starts - 1) {
-            if (matchesAt(i + size_t(__builtin_ctz(starts))))
+            if (matchesAt(i + size_t(__builtin_ctzll(starts)) / 8))
                 return true;
         }
         if (high != 0)
             return std::nullopt;
     }
-#endif
-    for (; i < n; ++i) {
-        if (static_cast<unsigned char>(text[i]) >= 0x80)
-            return std::nullopt;
-        if ((text[i] == first || text[i] == firstLower) && matchesAt(i))
-            return true;
-    }
     return false;
 }
+
+// The sites of the sites file by name, ignoring case as the window does
+// (each name once, under its first spelling). A name in ASCII is hashed and
+// compared as it is, any other through its upper case.
+class SiteNames
+{
+public:
+    // The index of the site `name`, added when new, and whether it was.
+    std::pair<size_t, bool> add(std::string_view name)
+    {
+        const size_t hash = hashOf(name);
+        if (const auto found = find(name, hash))
+            return {*found, false};
+        const size_t i = ends_.size();
+        text_.append(name);
+        ends_.push_back(text_.size());
+        byHash_.emplace(hash, i);
+        return {i, true};
+    }
+
+    std::optional<size_t> find(std::string_view name) const { return find(name, hashOf(name)); }
+
+    std::string_view operator[](size_t i) const
+    {
+        const size_t start = i == 0 ? 0 : ends_[i - 1];
+        return std::string_view(text_).substr(start, ends_[i] - start);
+    }
+
+    size_t size() const { return ends_.size(); }
+
+private:
+    static bool isAscii(std::string_view s)
+    {
+        return std::all_of(s.begin(), s.end(), [](char c) { return (c & 0x80) == 0; });
+    }
+
+    // FNV-1a of the name's upper case.
+    static size_t hashOf(std::string_view name)
+    {
+        const auto fnv = [](std::string_view upper, bool fold) {
+            std::uint64_t h = 14695981039346656037ull;
+            for (const char c : upper)
+                h = (h ^ static_cast<unsigned char>(fold ? common::asciiUpper(c) : c)) *
+                    1099511628211ull;
+            return size_t(h);
+        };
+        return isAscii(name) ? fnv(name, true) : fnv(csv::upperKey(name), false);
+    }
+
+    static bool sameName(std::string_view a, std::string_view b)
+    {
+        if (isAscii(a) && isAscii(b))
+            return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+                return common::asciiUpper(x) == common::asciiUpper(y);
+            });
+        return csv::upperKey(a) == csv::upperKey(b);
+    }
+
+    std::optional<size_t> find(std::string_view name, size_t hash) const
+    {
+        const auto [from, to] = byHash_.equal_range(hash);
+        for (auto it = from; it != to; ++it) {
+            if (sameName((*this)[it->second], name))
+                return it->second;
+        }
+        return std::nullopt;
+    }
+
+    std::string text_;         // the names, one after the other
+    std::vector<size_t> ends_; // where each ends in text_
+    std::unordered_multimap<size_t, size_t> byHash_;
+};
 
 // The field --field names (-1: all of them), or -2 for a wrong name.
 int fieldOption(const Context& c)
@@ -263,55 +333,49 @@ public:
     {
         const QString wanted = c.args[0].toUpper();
         const QByteArray wantedBytes = wanted.toUtf8();
+        const std::string_view needle(wantedBytes.constData(), size_t(wantedBytes.size()));
         const bool asciiWanted = QtPrivate::isAscii(QLatin1StringView(wantedBytes));
         // Holds `wanted`, ignoring case. Most names are plain ASCII: those
         // are compared as bytes, the others as text.
-        const auto holds = [&](const std::string& utf8) {
+        const auto holds = [&](std::string_view utf8) {
             if (asciiWanted) {
-                if (const auto found = holdsAscii(utf8, std::string_view(wantedBytes)))
+                if (const auto found = holdsAscii(utf8, needle))
                     return *found;
             }
             return fromUtf8(utf8).toUpper().contains(wanted);
         };
-        // Each site once, under the name of its first record; as text only
-        // the names shown.
-        std::vector<std::string> names;
+        SiteNames names;
         std::vector<bool> siteMatches;
-        std::unordered_map<std::string, qsizetype> byKey; // upper-case name: index in names
         const auto onSite = [&](const store::Record& r) {
-            if (byKey.try_emplace(csv::upperKey(r[0]), qsizetype(names.size())).second) {
-                names.push_back(r[0]);
+            if (names.add(r[0]).second)
                 siteMatches.push_back(holds(r[0]));
-            }
         };
         if (!c.files.check(store::readLeadingFields(c.files.file(RecordKind::Sites), 1, onSite)))
             return kFileError;
         // The accounts found, by site. A site's accounts mostly follow one
         // another: the last site is tested and looked up once, and looked
         // up only when one of its accounts is found.
-        std::vector<std::vector<QString>> users(size_t(names.size()));
-        std::vector<bool> hasAccounts(size_t(names.size()));
+        std::vector<std::vector<QString>> users(names.size());
+        std::vector<bool> hasAccounts(names.size());
         std::string lastSite;
         bool lastHolds = false;
-        qsizetype last = -1; // -1: not looked up yet; -2: not in the sites file
+        std::optional<std::optional<size_t>> last; // the last site's index, once looked up
         // Site and user name are all it needs: the rest is not decoded.
         const auto onAccount = [&](const store::Record& r) {
             if (r[0] != lastSite || lastSite.empty()) {
                 lastSite = r[0];
                 lastHolds = holds(r[0]);
-                last = -1;
+                last.reset();
             }
             if (!lastHolds && !holds(r[1]))
                 return;
-            if (last == -1) {
-                const auto it = byKey.find(csv::upperKey(r[0]));
-                last = it == byKey.end() ? -2 : it->second;
-            }
-            if (last < 0)
-                return;
+            if (!last)
+                last = names.find(r[0]);
+            if (!*last)
+                return; // not in the sites file
             // A site found by its name lists all its accounts.
-            hasAccounts[size_t(last)] = true;
-            users[size_t(last)].push_back(fromUtf8(r[1]));
+            hasAccounts[**last] = true;
+            users[**last].push_back(fromUtf8(r[1]));
         };
         if (!c.files.check(
                 store::readLeadingFields(c.files.file(RecordKind::Accounts), 2, onAccount)))

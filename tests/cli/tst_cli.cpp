@@ -184,6 +184,45 @@ private slots:
                      "News,n.example,carol,pw-c,\nMail,m,bob,pw-b,\n");
     }
 
+    // What search finds, ignoring case: in names beyond ASCII, in names
+    // spelled otherwise in the two files, across the bytes a name is
+    // scanned by; a site found by its name lists all its accounts, and an
+    // account of a site not in the sites file is not listed.
+    void search_data()
+    {
+        QTest::addColumn<QString>("args");
+        QTest::addColumn<QByteArray>("said");
+        QTest::newRow("user names") << "needle"
+                                    << QByteArray("Mail\txxxxxxxneedle\nMail\tz\xC3\xBC-needle\n"
+                                                  "Stra\xC3\x9F"
+                                                  "e\tbob.NEEDLE\n");
+        QTest::newRow("site name beyond ASCII")
+            << "Z\u00dcR" << QByteArray("Caf\xC3\xA9 Z\xC3\xBCrich\tanna\n");
+        QTest::newRow("sharp s as SS") << "ss"
+                                       << QByteArray("Stra\xC3\x9F"
+                                                     "e\tbob.NEEDLE\n");
+        QTest::newRow("nothing") << "needles" << QByteArray();
+    }
+
+    void search()
+    {
+        QFETCH(QString, args);
+        QFETCH(QByteArray, said);
+        sb::test::writeFile(path(), "SB-Sites.DaT",
+                            rec({"Caf\u00e9 Z\u00fcrich", "c"}) +
+                                rec({"CAF\u00c9 Z\u00dcRICH", "d"}) + rec({"Stra\u00dfe", "s"}) +
+                                rec({"Mail", "m"}));
+        sb::test::writeFile(path(), "SB-Acnts.DaT",
+                            rec({"caf\u00e9 z\u00fcrich", "anna", "p", ""}) +
+                                rec({"Strasse", "bob.NEEDLE", "p", ""}) +
+                                rec({"Mail", "xxxxxxxneedle", "p", ""}) +
+                                rec({"Mail", "z\u00fc-needle", "p", ""}) +
+                                rec({"Gone", "needle", "p", ""}) + rec({"Mail", "nee", "p", ""}));
+        const Run r = cli(path(), "search|" + args);
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, said);
+    }
+
     // The same input refused with the same words by a dialog and by the
     // command line; neither writes.
     void sameRefusal_data()
