@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <numeric>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
@@ -131,7 +132,7 @@ public:
             return collator.compare(one_[size_t(a)], one_[size_t(b)]) < 0;
         });
         // Even ranks, so that a character between two ASCII ones fits in.
-        char32_t rank = 2;
+        char16_t rank = 2;
         for (size_t k = 0; k < byCollator.size(); ++k) {
             const auto c = size_t(byCollator[k]);
             if (collator.compare(one_[c], QString()) == 0)
@@ -144,38 +145,55 @@ public:
         }
     }
 
-    // Appends the key of `name` to `key`.
-    void append(QStringView name, std::vector<char32_t>& key)
+    // Appends the key of `name` to `key`: 16-bit units, high byte first,
+    // so that keys compare as bytes.
+    void append(QStringView name, std::string& key)
     {
+        const auto put = [&key](char16_t unit) {
+            key.push_back(char(unit >> 8));
+            key.push_back(char(unit & 0xFF));
+        };
         accents_.clear();
+        bool accented = false;
         for (const QChar ch : name) {
             const char16_t c = ch.unicode();
             if (c < 0x80) {
                 if (rank_[c] != 0) {
-                    key.push_back(rank_[c]);
+                    put(rank_[c]);
                     accents_.push_back(0);
                 }
             } else if (ch.isMark()) {
-                if (!accents_.empty())
+                if (!accents_.empty()) {
                     accents_.back() = c;
+                    accented = true;
+                }
             } else if (c == 0x00DF) {
-                key.insert(key.end(), 2, rank_['s']);
+                put(rank_['s']);
+                put(rank_['s']);
                 accents_.insert(accents_.end(), 2, 0);
             } else {
                 const auto [rank, accent] = letter(c);
-                key.push_back(rank);
+                put(rank);
                 accents_.push_back(accent);
+                accented = accented || accent != 0;
             }
         }
-        key.push_back(1); // before any rank: a name sorts before its longer forms
-        key.insert(key.end(), accents_.begin(), accents_.end());
+        put(1); // before any rank: a name sorts before its longer forms
+        // Accents count only between names of the same ranks, whose accents
+        // are as many: trailing "no accent"s change no order.
+        if (accented) {
+            while (accents_.back() == 0)
+                accents_.pop_back();
+            for (const char16_t accent : accents_)
+                put(accent);
+        }
     }
 
 private:
     // The rank and accent of a character beyond ASCII: a letter with an
     // accent is its base letter, unless the collator makes it a letter of
     // its own (as Swedish does "\u00e5").
-    std::pair<char32_t, char32_t> letter(char16_t c)
+    std::pair<char16_t, char16_t> letter(char16_t c)
     {
         if (const auto known = letters_.find(c); known != letters_.end())
             return known->second;
@@ -184,20 +202,20 @@ private:
         const bool accented =
             base != 0 && base < 0x80 &&
             collator_.compare(QString(QChar(c)) + u'a', QString(QChar(base)) + u'b') < 0;
-        return letters_[c] = accented ? std::pair{rank_[base], char32_t(parts[1].unicode())}
-                                      : std::pair{rankOf(c), char32_t(0)};
+        return letters_[c] = accented ? std::pair{rank_[base], char16_t(parts[1].unicode())}
+                                      : std::pair{rankOf(c), char16_t(0)};
     }
 
     // Where the collator puts a character among the ASCII ones.
-    char32_t rankOf(char16_t c) const
+    char16_t rankOf(char16_t c) const
     {
         if (QChar::isSurrogate(c))
-            return 0x10000; // after all of them
+            return 0xFFFF; // after all of them
         const QString text(QChar{c});
         const auto after = std::partition_point(ranked_.begin(), ranked_.end(), [&](size_t a) {
             return collator_.compare(one_[a], text) < 0;
         });
-        char32_t rank = after == ranked_.begin() ? 1 : rank_[*(after - 1)] + 1;
+        char16_t rank = after == ranked_.begin() ? 1 : char16_t(rank_[*(after - 1)] + 1);
         if (after != ranked_.end() && collator_.compare(one_[*after], text) == 0)
             rank = rank_[*after];
         return rank;
@@ -205,10 +223,10 @@ private:
 
     const QCollator& collator_;
     std::array<QString, 128> one_;
-    std::array<char32_t, 128> rank_{};
+    std::array<char16_t, 128> rank_{};
     std::vector<size_t> ranked_; // one ASCII character of each rank, in order
-    std::unordered_map<char16_t, std::pair<char32_t, char32_t>> letters_; // found so far
-    std::vector<char32_t> accents_;
+    std::unordered_map<char16_t, std::pair<char16_t, char16_t>> letters_; // found so far
+    std::vector<char16_t> accents_;
 };
 
 // The collator's order, names that compare equal in file order: the keys
@@ -247,20 +265,46 @@ std::vector<qsizetype> siteNameOrder(const QStringList& names)
 
     // First the rough order, which is nearly always the collator's ...
     RoughOrder rough(collator);
-    std::vector<char32_t> keys;
+    std::string keys;
+    keys.reserve(size_t(std::accumulate(
+        names.begin(), names.end(), qsizetype(0),
+        [](qsizetype sum, const QString& name) { return sum + 2 * name.size() + 2; })));
     std::vector<size_t> ends(n);
     for (size_t i = 0; i < n; ++i) {
         rough.append(names[qsizetype(i)], keys);
         ends[i] = keys.size();
     }
-    const auto keyOf = [&](qsizetype i) {
-        const size_t start = i == 0 ? 0 : ends[size_t(i) - 1];
-        return std::u32string_view(keys.data() + start, ends[size_t(i)] - start);
+    // Nearly all comparisons are settled by the first sixteen bytes of the
+    // keys, as two numbers (a key shorter than that padded with zeros,
+    // which only ties it with its longer forms); equal keys stay in file
+    // order.
+    struct Entry
+    {
+        std::uint64_t head[2];
+        std::string_view key;
+        qsizetype index;
     };
+    std::vector<Entry> entries(n);
+    for (size_t i = 0; i < n; ++i) {
+        const size_t start = i == 0 ? 0 : ends[i - 1];
+        const std::string_view key = std::string_view(keys).substr(start, ends[i] - start);
+        Entry& e = entries[i];
+        e = {{0, 0}, key, qsizetype(i)};
+        for (size_t k = 0; k < 16; ++k)
+            e.head[k / 8] =
+                e.head[k / 8] << 8 | (k < key.size() ? static_cast<unsigned char>(key[k]) : 0u);
+    }
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        if (a.head[0] != b.head[0])
+            return a.head[0] < b.head[0];
+        if (a.head[1] != b.head[1])
+            return a.head[1] < b.head[1];
+        const int c = a.key.compare(b.key);
+        return c < 0 || (c == 0 && a.index < b.index);
+    });
     std::vector<qsizetype> order(n);
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](qsizetype a, qsizetype b) { return keyOf(a) < keyOf(b); });
+    std::transform(entries.begin(), entries.end(), order.begin(),
+                   [](const Entry& e) { return e.index; });
 
     // ... then the collator has the last word: an insertion sort in its
     // order (equal names by their place in the file) puts what the rough
