@@ -133,38 +133,46 @@ void printJson(const QJsonValue& value)
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
 }
 
-void JsonRows::add(std::initializer_list<std::pair<const char*, const QString*>> fields)
+void print(std::string_view utf8)
 {
-    text_.append(QLatin1StringView(text_.isEmpty() ? "[\n    {" : ",\n    {"));
+    std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+}
+
+void JsonRows::add(std::initializer_list<std::pair<const char*, std::string_view>> fields)
+{
+    text_ += text_.empty() ? "[\n    {" : ",\n    {";
     const char* comma = "";
     for (const auto& [key, value] : fields) {
-        text_.append(QLatin1StringView(comma))
-            .append(u'"')
-            .append(QLatin1StringView(key))
-            .append(QLatin1StringView("\": \""));
-        // The runs between characters to escape go in whole.
-        const QStringView v(*value);
-        qsizetype from = 0;
-        for (qsizetype i = 0; i < v.size(); ++i) {
-            const char16_t c = v[i].unicode();
-            if (c >= 0x20 && c != u'"' && c != u'\\')
+        text_.append(comma).append(1, '"').append(key).append("\": \"");
+        // The runs between characters to escape go in whole. Bytes of
+        // characters beyond ASCII are never among them.
+        size_t from = 0;
+        for (size_t i = 0; i < value.size(); ++i) {
+            const auto c = static_cast<unsigned char>(value[i]);
+            if (c >= 0x20 && c != '"' && c != '\\')
                 continue;
-            text_ += v.sliced(from, i - from);
-            if (c < 0x20)
-                text_ += QStringLiteral("\\u%1").arg(int(c), 4, 16, QChar(u'0'));
-            else
-                text_.append(u'\\').append(QChar(c));
+            text_.append(value.substr(from, i - from));
+            if (c < 0x20) {
+                char escaped[7];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+                text_ += escaped;
+            } else {
+                text_.append(1, '\\').append(1, char(c));
+            }
             from = i + 1;
         }
-        text_.append(v.sliced(from)).append(u'"');
+        text_.append(value.substr(from)).append(1, '"');
         comma = ", ";
     }
-    text_.append(u'}');
+    text_ += '}';
 }
 
 void JsonRows::print() const
 {
-    cli::print(text_.isEmpty() ? QStringLiteral("[]\n") : text_ + QStringLiteral("\n]\n"));
+    if (text_.empty())
+        return cli::print(std::string_view("[]\n"));
+    cli::print(text_);
+    cli::print(std::string_view("\n]\n"));
 }
 
 // --- The command line -------------------------------------------------------------

@@ -17,6 +17,8 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 class QCommandLineParser;
@@ -91,6 +93,7 @@ std::vector<std::unique_ptr<Command>> movingCommands();
 
 // Output on standard output, as UTF-8.
 void print(const QString& text);
+void print(std::string_view utf8);
 void printJson(const QJsonValue& value);
 
 // A JSON array of objects with string values, written as it grows: on a
@@ -98,11 +101,12 @@ void printJson(const QJsonValue& value);
 class JsonRows
 {
 public:
-    void add(std::initializer_list<std::pair<const char*, const QString*>> fields);
+    // One object; the values in UTF-8.
+    void add(std::initializer_list<std::pair<const char*, std::string_view>> fields);
     void print() const;
 
 private:
-    QString text_;
+    std::string text_;
 };
 
 // Runs the command line `arguments` (the program's name first).

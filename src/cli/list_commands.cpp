@@ -92,6 +92,30 @@ std::optional<bool> holdsAscii(std::string_view text, std::string_view upperNeed
     return false;
 }
 
+// Texts one after the other in one block: many short names without an
+// allocation each.
+class TextList
+{
+public:
+    void append(std::string_view text)
+    {
+        text_.append(text);
+        ends_.push_back(text_.size());
+    }
+
+    std::string_view operator[](size_t i) const
+    {
+        const size_t start = i == 0 ? 0 : ends_[i - 1];
+        return std::string_view(text_).substr(start, ends_[i] - start);
+    }
+
+    size_t size() const { return ends_.size(); }
+
+private:
+    std::string text_;
+    std::vector<size_t> ends_; // where each ends in text_
+};
+
 // The sites of the sites file by name, ignoring case as the window does
 // (each name once, under its first spelling). A name in ASCII is hashed and
 // compared as it is, any other through its upper case.
@@ -104,22 +128,16 @@ public:
         const size_t hash = hashOf(name);
         if (const auto found = find(name, hash))
             return {*found, false};
-        const size_t i = ends_.size();
-        text_.append(name);
-        ends_.push_back(text_.size());
+        const size_t i = names_.size();
+        names_.append(name);
         byHash_.emplace(hash, i);
         return {i, true};
     }
 
     std::optional<size_t> find(std::string_view name) const { return find(name, hashOf(name)); }
 
-    std::string_view operator[](size_t i) const
-    {
-        const size_t start = i == 0 ? 0 : ends_[i - 1];
-        return std::string_view(text_).substr(start, ends_[i] - start);
-    }
-
-    size_t size() const { return ends_.size(); }
+    std::string_view operator[](size_t i) const { return names_[i]; }
+    size_t size() const { return names_.size(); }
 
 private:
     static bool isAscii(std::string_view s)
@@ -159,8 +177,7 @@ private:
         return std::nullopt;
     }
 
-    std::string text_;         // the names, one after the other
-    std::vector<size_t> ends_; // where each ends in text_
+    TextList names_;
     std::unordered_multimap<size_t, size_t> byHash_;
 };
 
@@ -197,11 +214,13 @@ public:
 
     int run(Context& c) override
     {
-        QStringList names, urls; // the addresses only for JSON, which shows them
+        QStringList names;    // to match and order
+        TextList shown, urls; // as printed; the addresses only for JSON, which shows them
         const auto onSite = [&](const store::Record& r) {
             names << fromUtf8(r[0]);
+            shown.append(r[0]);
             if (c.json)
-                urls << fromUtf8(r[1]);
+                urls.append(r[1]);
         };
         if (!c.files.check(store::readLeadingFields(c.files.file(RecordKind::Sites),
                                                     c.json ? store::kSiteFields : 1, onSite)))
@@ -226,13 +245,13 @@ public:
             }
         }
         JsonRows json;
-        QString text;
+        std::string text;
         for (const qsizetype k : browse::siteNameOrder(listed)) {
-            const qsizetype i = at[size_t(k)];
+            const auto i = size_t(at[size_t(k)]);
             if (c.json)
-                json.add({{"name", &names[i]}, {"url", &urls[i]}});
+                json.add({{"name", shown[i]}, {"url", urls[i]}});
             else
-                text += names[i] + u'\n';
+                text.append(shown[i]).append(1, '\n');
         }
         c.json ? json.print() : print(text);
         return kDone;
@@ -355,7 +374,7 @@ public:
         // The accounts found, by site. A site's accounts mostly follow one
         // another: the last site is tested and looked up once, and looked
         // up only when one of its accounts is found.
-        std::vector<std::vector<QString>> users(names.size());
+        std::vector<std::vector<std::string>> users(names.size());
         std::vector<bool> hasAccounts(names.size());
         std::string lastSite;
         bool lastHolds = false;
@@ -375,20 +394,20 @@ public:
                 return; // not in the sites file
             // A site found by its name lists all its accounts.
             hasAccounts[**last] = true;
-            users[**last].push_back(fromUtf8(r[1]));
+            users[**last].push_back(r[1]);
         };
         if (!c.files.check(
                 store::readLeadingFields(c.files.file(RecordKind::Accounts), 2, onAccount)))
             return kFileError;
         JsonRows json;
-        QString text;
-        const auto found = [&](const QString& site, const QString* user) {
+        std::string text;
+        const auto found = [&](std::string_view site, const std::string* user) {
             if (!c.json)
-                text += site + (user ? u'\t' + *user : QString()) + u'\n';
+                text.append(site).append(user ? "\t" + *user : std::string()).append(1, '\n');
             else if (user)
-                json.add({{"site", &site}, {"user", user}});
+                json.add({{"site", site}, {"user", *user}});
             else
-                json.add({{"site", &site}});
+                json.add({{"site", site}});
         };
         // Only the sites found are sorted: the order among them is the same.
         QStringList shown;
@@ -402,9 +421,9 @@ public:
         for (const qsizetype k : browse::siteNameOrder(shown)) {
             const size_t i = at[size_t(k)];
             if (siteMatches[i] && !hasAccounts[i])
-                found(shown[k], nullptr);
-            for (const QString& user : users[i])
-                found(shown[k], &user);
+                found(names[i], nullptr);
+            for (const std::string& user : users[i])
+                found(names[i], &user);
         }
         c.json ? json.print() : print(text);
         return kDone;
