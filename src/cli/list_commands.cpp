@@ -363,23 +363,14 @@ public:
             }
             return fromUtf8(utf8).toUpper().contains(wanted);
         };
-        SiteNames names;
-        std::vector<bool> siteMatches;
-        const auto onSite = [&](const store::Record& r) {
-            if (names.add(r[0]).second)
-                siteMatches.push_back(holds(r[0]));
-        };
-        if (!c.files.check(store::readLeadingFields(c.files.file(RecordKind::Sites), 1, onSite)))
-            return kFileError;
-        // The accounts found, by site. A site's accounts mostly follow one
-        // another: the last site is tested and looked up once, and looked
-        // up only when one of its accounts is found.
-        std::vector<std::vector<std::string>> users(names.size());
-        std::vector<bool> hasAccounts(names.size());
+        // First the accounts found, by site (site and user name are all it
+        // needs: the rest is not decoded). A site's accounts mostly follow
+        // one another: the last site is tested and keyed once.
+        SiteNames hitSites;
+        std::vector<std::vector<std::string>> users; // by hit site
         std::string lastSite;
         bool lastHolds = false;
-        std::optional<std::optional<size_t>> last; // the last site's index, once looked up
-        // Site and user name are all it needs: the rest is not decoded.
+        std::optional<size_t> last; // the last site's place in hitSites
         const auto onAccount = [&](const store::Record& r) {
             if (r[0] != lastSite || lastSite.empty()) {
                 lastSite = r[0];
@@ -388,42 +379,57 @@ public:
             }
             if (!lastHolds && !holds(r[1]))
                 return;
-            if (!last)
-                last = names.find(r[0]);
-            if (!*last)
-                return; // not in the sites file
-            // A site found by its name lists all its accounts.
-            hasAccounts[**last] = true;
-            users[**last].push_back(r[1]);
+            if (!last) {
+                last = hitSites.add(r[0]).first;
+                users.resize(hitSites.size());
+            }
+            users[*last].push_back(r[1]);
         };
-        if (!c.files.check(
-                store::readLeadingFields(c.files.file(RecordKind::Accounts), 2, onAccount)))
+        const store::Status readAccounts =
+            store::readLeadingFields(c.files.file(RecordKind::Accounts), 2, onAccount);
+        // Then the sites they belong to, and those found by name alone,
+        // each once under the name of its first record. A site found by its
+        // name has all its accounts among those found (their site names are
+        // the same, but for letter case); an account of a site not in the
+        // sites file is not listed.
+        std::vector<std::string> shownUtf8;
+        std::vector<const std::vector<std::string>*> shownUsers; // null: the site alone
+        std::vector<bool> hitShown(hitSites.size());
+        SiteNames alone;
+        const auto onSite = [&](const store::Record& r) {
+            const std::optional<size_t> hit = hitSites.size() ? hitSites.find(r[0]) : std::nullopt;
+            if (hit) {
+                if (hitShown[*hit])
+                    return;
+                hitShown[*hit] = true;
+            } else if (!holds(r[0]) || !alone.add(r[0]).second) {
+                return;
+            }
+            shownUtf8.push_back(r[0]);
+            shownUsers.push_back(hit ? &users[*hit] : nullptr);
+        };
+        if (!c.files.check(store::readLeadingFields(c.files.file(RecordKind::Sites), 1, onSite)) ||
+            !c.files.check(readAccounts))
             return kFileError;
-        JsonRows json;
-        std::string text;
-        const auto found = [&](std::string_view site, const std::string* user) {
-            if (!c.json)
-                text.append(site).append(user ? "\t" + *user : std::string()).append(1, '\n');
-            else if (user)
-                json.add({{"site", site}, {"user", *user}});
-            else
-                json.add({{"site", site}});
-        };
+
         // Only the sites found are sorted: the order among them is the same.
         QStringList shown;
-        std::vector<size_t> at;
-        for (size_t i = 0; i < names.size(); ++i) {
-            if ((siteMatches[i] && !hasAccounts[i]) || !users[i].empty()) {
-                shown << fromUtf8(names[i]);
-                at.push_back(i);
-            }
-        }
+        for (const std::string& name : shownUtf8)
+            shown << fromUtf8(name);
+        JsonRows json;
+        std::string text;
         for (const qsizetype k : browse::siteNameOrder(shown)) {
-            const size_t i = at[size_t(k)];
-            if (siteMatches[i] && !hasAccounts[i])
-                found(names[i], nullptr);
-            for (const std::string& user : users[i])
-                found(names[i], &user);
+            const std::string_view site = shownUtf8[size_t(k)];
+            if (!shownUsers[size_t(k)]) {
+                c.json ? json.add({{"site", site}}) : void(text.append(site).append(1, '\n'));
+                continue;
+            }
+            for (const std::string& user : *shownUsers[size_t(k)]) {
+                if (c.json)
+                    json.add({{"site", site}, {"user", user}});
+                else
+                    text.append(site).append(1, '\t').append(user).append(1, '\n');
+            }
         }
         c.json ? json.print() : print(text);
         return kDone;

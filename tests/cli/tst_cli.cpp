@@ -147,8 +147,10 @@ private slots:
         row("--data-dir|/nonexistent|sites", {}, 2,
             "stashbook-cli: cannot use the data folder \"/nonexistent\": No such file or "
             "directory.");
-        row("accounts|News|damaged", {}, 3,
-            "stashbook-cli: SB-Acnts.DaT: record 4 is cut short: the file ends after field 1 of 4");
+        for (const char* args : {"accounts|News|damaged", "search|al|damaged"})
+            row(args, {}, 3,
+                "stashbook-cli: SB-Acnts.DaT: record 4 is cut short: the file ends after field 1 "
+                "of 4");
     }
 
     void commands()
