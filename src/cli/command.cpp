@@ -10,7 +10,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace sb::cli {
 
@@ -138,41 +141,86 @@ void print(std::string_view utf8)
     std::fwrite(utf8.data(), 1, utf8.size(), stdout);
 }
 
-void JsonRows::add(std::initializer_list<std::pair<const char*, std::string_view>> fields)
+namespace {
+
+// Whether `text` holds a byte JSON must escape: a control character, a
+// double quote or a backslash. Eight bytes at a time: nearly no name does.
+bool needsEscapes(std::string_view text)
 {
-    text_ += text_.empty() ? "[\n    {" : ",\n    {";
-    const char* comma = "";
-    for (const auto& [key, value] : fields) {
-        text_.append(comma).append(1, '"').append(key).append("\": \"");
-        // The runs between characters to escape go in whole. Bytes of
-        // characters beyond ASCII are never among them.
-        size_t from = 0;
-        for (size_t i = 0; i < value.size(); ++i) {
-            const auto c = static_cast<unsigned char>(value[i]);
-            if (c >= 0x20 && c != '"' && c != '\\')
-                continue;
-            text_.append(value.substr(from, i - from));
-            if (c < 0x20) {
-                char escaped[7];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-                text_ += escaped;
-            } else {
-                text_.append(1, '\\').append(1, char(c));
-            }
-            from = i + 1;
-        }
-        text_.append(value.substr(from)).append(1, '"');
-        comma = ", ";
+    constexpr std::uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+    std::uint64_t found = 0;
+    for (size_t i = 0; i < text.size(); i += 8) {
+        std::uint64_t word = ones * ' '; // the bytes past the end are blanks
+        std::memcpy(&word, text.data() + i, std::min<size_t>(8, text.size() - i));
+        // A byte below 0x20 borrows, and so does a zero byte of the
+        // differences; the bytes sought are ASCII, so a byte's high bit is
+        // that of its differences.
+        const std::uint64_t quote = word ^ (ones * '"'), backslash = word ^ (ones * '\\');
+        found |= ((word - ones * 0x20) | (quote - ones) | (backslash - ones)) & ~word & highs;
     }
-    text_ += '}';
+    return found != 0;
 }
 
-void JsonRows::print() const
+} // namespace
+
+void Listing::add(std::initializer_list<std::pair<const char*, std::string_view>> fields)
 {
-    if (text_.empty())
-        return cli::print(std::string_view("[]\n"));
-    cli::print(text_);
-    cli::print(std::string_view("\n]\n"));
+    constexpr size_t kPiece = 64 * 1024;
+    if (buffer_.size() >= kPiece) {
+        print(buffer_);
+        buffer_.clear();
+    }
+    if (!json_) {
+        for (const auto& field : fields)
+            buffer_.append(field.second).append(1, '\t');
+        buffer_.back() = '\n';
+        return;
+    }
+    buffer_ += empty_ ? "[\n    {" : ",\n    {";
+    empty_ = false;
+    const char* comma = "";
+    for (const auto& [key, value] : fields) {
+        buffer_.append(comma).append(1, '"').append(key).append("\": \"");
+        appendJson(value);
+        buffer_ += '"';
+        comma = ", ";
+    }
+    buffer_ += '}';
+}
+
+void Listing::appendJson(std::string_view value)
+{
+    if (!needsEscapes(value)) {
+        buffer_.append(value);
+        return;
+    }
+    // The runs between characters to escape go in whole. Bytes of
+    // characters beyond ASCII are never among them.
+    size_t from = 0;
+    for (size_t i = 0; i < value.size(); ++i) {
+        const auto c = static_cast<unsigned char>(value[i]);
+        if (c >= 0x20 && c != '"' && c != '\\')
+            continue;
+        buffer_.append(value.substr(from, i - from));
+        if (c < 0x20) {
+            char escaped[7];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            buffer_ += escaped;
+        } else {
+            buffer_.append(1, '\\').append(1, char(c));
+        }
+        from = i + 1;
+    }
+    buffer_.append(value.substr(from));
+}
+
+void Listing::finish()
+{
+    if (json_)
+        buffer_ += empty_ ? "[]\n" : "\n]\n";
+    print(buffer_);
+    buffer_ = {};
+    json_ = false;
 }
 
 // --- The command line -------------------------------------------------------------

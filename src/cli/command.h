@@ -96,17 +96,30 @@ void print(const QString& text);
 void print(std::string_view utf8);
 void printJson(const QJsonValue& value);
 
-// A JSON array of objects with string values, written as it grows: on a
-// large listing several times faster than a QJsonArray.
-class JsonRows
+// A long listing on standard output: as lines of values joined by tabs, or
+// with --json as an array of objects with string values (on a large
+// listing several times faster than a QJsonArray). Written as it grows, 64
+// KiB at a time: a buffer that size stays in the cache, one the size of the
+// listing is new memory, page by page.
+class Listing
 {
 public:
-    // One object; the values in UTF-8.
+    explicit Listing(bool json) : json_(json) {}
+    Listing(const Listing&) = delete;
+    Listing& operator=(const Listing&) = delete;
+
+    // One line, or one object of `fields` (keys in ASCII, values in UTF-8):
+    // the values only without --json.
     void add(std::initializer_list<std::pair<const char*, std::string_view>> fields);
-    void print() const;
+    // Writes what is left; then the listing takes no more.
+    void finish();
 
 private:
-    std::string text_;
+    void appendJson(std::string_view value);
+
+    bool json_;
+    bool empty_ = true;
+    std::string buffer_;
 };
 
 // Runs the command line `arguments` (the program's name first).

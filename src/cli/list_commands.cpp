@@ -244,16 +244,15 @@ public:
                 at.push_back(i);
             }
         }
-        JsonRows json;
-        std::string text;
+        Listing out(c.json);
         for (const qsizetype k : browse::siteNameOrder(listed)) {
             const auto i = size_t(at[size_t(k)]);
             if (c.json)
-                json.add({{"name", shown[i]}, {"url", urls[i]}});
+                out.add({{"name", shown[i]}, {"url", urls[i]}});
             else
-                text.append(shown[i]).append(1, '\n');
+                out.add({{"name", shown[i]}});
         }
-        c.json ? json.print() : print(text);
+        out.finish();
         return kDone;
     }
 };
@@ -416,22 +415,16 @@ public:
         QStringList shown;
         for (const std::string& name : shownUtf8)
             shown << fromUtf8(name);
-        JsonRows json;
-        std::string text;
+        Listing out(c.json);
         for (const qsizetype k : browse::siteNameOrder(shown)) {
             const std::string_view site = shownUtf8[size_t(k)];
-            if (!shownUsers[size_t(k)]) {
-                c.json ? json.add({{"site", site}}) : void(text.append(site).append(1, '\n'));
-                continue;
-            }
-            for (const std::string& user : *shownUsers[size_t(k)]) {
-                if (c.json)
-                    json.add({{"site", site}, {"user", user}});
-                else
-                    text.append(site).append(1, '\t').append(user).append(1, '\n');
-            }
+            const std::vector<std::string>* users = shownUsers[size_t(k)];
+            if (!users)
+                out.add({{"site", site}});
+            for (size_t u = 0; users && u < users->size(); ++u)
+                out.add({{"site", site}, {"user", (*users)[u]}});
         }
-        c.json ? json.print() : print(text);
+        out.finish();
         return kDone;
     }
 };

@@ -106,8 +106,9 @@ private slots:
             "stashbook-cli: Cannot Find The Account 'zed'. It Is No Longer In The Accounts File.");
         row("search|AL", {}, 0, "News\talice\n");
         row("search|mail|--json", {}, 0, R"([{"site":"Mail","user":"bob"}])");
-        // "|odd": an account whose name JSON must escape is added first.
-        row("search|t|--json|odd", {}, 0, R"([{"site":"Mail","user":"a\\b\tt"}])");
+        // "|odd": accounts whose names JSON must escape are added first.
+        row("search|t|--json|odd", {}, 0,
+            R"([{"site":"Mail","user":"a\\b\tt"},{"site":"Mail","user":"0123456789\\t\u0001"}])");
         row("copy|News|alice", {}, 3,
             "stashbook-cli: copy needs a display: neither DISPLAY nor WAYLAND_DISPLAY is set.");
         row("add-site|Bank|b", {}, 0, "Added site 'Bank'.\n", kS + rec({"Bank", "b"}));
@@ -169,7 +170,8 @@ private slots:
         if (args.endsWith("|odd")) {
             args.chop(4);
             sb::test::writeFile(path(), "SB-Acnts.DaT",
-                                before += rec({"Mail", "a\\b\tt", "p", ""}));
+                                before += rec({"Mail", "a\\b\tt", "p", ""}) +
+                                          rec({"Mail", "0123456789\\t\x01", "p", ""}));
         }
         const Run r = cli(path(), args, in);
         QCOMPARE(r.status, status);
