@@ -31,6 +31,32 @@ const QString kAllOn = "on = Go Go_Referral_URL Edit_Site Rem_Site Add_Account E
                        "Remove_Account";
 const QStringList kSchemes{"http", "https", "file"};
 
+// The list's order of `names` under `locale`.
+std::vector<qsizetype> orderUnder(const QLocale& locale, const QStringList& names)
+{
+    const QLocale before;
+    QLocale::setDefault(locale);
+    std::vector<qsizetype> order = sb::browse::siteNameOrder(names);
+    QLocale::setDefault(before);
+    return order;
+}
+
+// The collator's stable order of `names` under `locale` (English rules
+// under the POSIX locale), ignoring case.
+std::vector<qsizetype> collatorsOrder(const QLocale& locale, const QStringList& names)
+{
+    QCollator collator(locale.language() == QLocale::C
+                           ? QLocale(QLocale::English, QLocale::UnitedStates)
+                           : locale);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::vector<qsizetype> expected(size_t(names.size()));
+    std::iota(expected.begin(), expected.end(), 0);
+    std::stable_sort(expected.begin(), expected.end(), [&](qsizetype a, qsizetype b) {
+        return collator.compare(names[a], names[b]) < 0;
+    });
+    return expected;
+}
+
 } // namespace
 
 class TestBrowse : public QObject, sb::test::WindowDriver
@@ -114,21 +140,61 @@ private slots:
             // Now and then a name equal to an earlier one but for case.
             names << (i % 20 == 19 ? names[i / 2].toUpper() : name);
         }
-        const QLocale before;
-        QLocale::setDefault(locale);
-        const std::vector<qsizetype> order = sb::browse::siteNameOrder(names);
-        QLocale collated = locale.language() == QLocale::C
-                               ? QLocale(QLocale::English, QLocale::UnitedStates)
-                               : locale;
-        QLocale::setDefault(before);
-        QCollator collator(collated);
-        collator.setCaseSensitivity(Qt::CaseInsensitive);
-        std::vector<qsizetype> expected(size_t(names.size()));
-        std::iota(expected.begin(), expected.end(), 0);
-        std::stable_sort(expected.begin(), expected.end(), [&](qsizetype a, qsizetype b) {
-            return collator.compare(names[a], names[b]) < 0;
-        });
-        QCOMPARE(order, expected);
+        QCOMPARE(orderUnder(locale, names), collatorsOrder(locale, names));
+    }
+
+    // Names in ASCII and in Latin letters with accents: the order is still
+    // exactly the collator's, where the list orders them without it
+    // (languages that keep the common rules for these) and where pairs of
+    // letters count as one ("ch", "aa", "cs", "dd", "lj"), a letter moves
+    // ("z" in Estonian, "\u00f1" in Spanish) or accents count from the end
+    // (French in Canada). Every pair of letters, alone and before "a" and
+    // "Z", shows such a rule; every letter with an accent stands alone,
+    // before and after others, and next to its letter without it.
+    void commonOrderIsTheCollators_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        for (const char* name :
+             {"C", "en_US", "ar_EG", "bg_BG", "ca_ES", "zh_CN", "nl_NL", "fi_FI", "fr_FR", "fr_CA",
+              "de_DE", "el_GR", "he_IL", "is_IS", "it_IT", "ja_JP", "ko_KR", "pl_PL", "pt_BR",
+              "ro_RO", "ru_RU", "sl_SI", "es_ES", "sv_SE", "uk_UA",
+              // Languages whose rules order ASCII otherwise:
+              "cs_CZ", "da_DK", "et_EE", "hr_HR", "hu_HU", "lv_LV", "lt_LT", "nb_NO", "sk_SK",
+              "tr_TR", "cy_GB"})
+            QTest::newRow(name) << QLocale(QString::fromLatin1(name));
+    }
+
+    void commonOrderIsTheCollators()
+    {
+        QFETCH(QLocale, locale);
+        QStringList names =
+            QStringLiteral("a-b|a b|a_b|a.b|(x)|&co|'s|9lives|10x|2go| |a\tb|"
+                           "a\u0001b|ab|AB|Ab|a~b|a$b|a@b|a/b|a\\b|a\"b|a`b|Iz|ia|Ib|"
+                           "e\u0301|o\u0302te|cot\u00e9|c\u00f4te|cote|c\u00f4t\u00e9|i\u0307a")
+                .split(u'|');
+        for (char a = 'a'; a <= 'z'; ++a) {
+            for (char b = 'a'; b <= 'z'; ++b) {
+                for (const char* after : {"", "a", "Z"})
+                    names << QString(QLatin1Char(a)) + QLatin1Char(b) + QLatin1StringView(after);
+            }
+        }
+        for (char16_t c = 0x80; c < 0x2000; ++c) {
+            const QChar letter(c);
+            const QString parts = letter.decomposition();
+            if (letter.decompositionTag() != QChar::Canonical || parts.size() != 2 ||
+                parts[0].unicode() >= 0x80)
+                continue;
+            names << letter << QString(letter) + u'a' << u'a' + QString(letter) + u'b'
+                  << u'a' + parts + u'b' << QString(letter) + letter;
+        }
+        std::reverse(names.begin(), names.end());
+        QCOMPARE(orderUnder(locale, names), collatorsOrder(locale, names));
+        // With two accents on a letter, an accent on nothing, or one of
+        // another kind, the collator orders the whole list.
+        for (const char16_t* odd : {u"e\u0301\u0300", u"\u0301e", u"ae\u0310"}) {
+            const QStringList more = names + QStringList{QString::fromUtf16(odd)};
+            QCOMPARE(orderUnder(locale, more), collatorsOrder(locale, more));
+        }
     }
 
     // The byte-level shortcut agrees with comparing upper-cased strings for
