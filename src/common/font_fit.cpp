@@ -5,6 +5,9 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 
+#include <algorithm>
+#include <vector>
+
 namespace sb::common {
 
 namespace {
@@ -52,23 +55,22 @@ void fitFont(QWidget* w)
         return;
     }
     const int smallest = qMin(kSmallestFontPoints * 10, largest);
-    // A text's width grows nearly in proportion to its size: start from the
-    // size at which it would just fit, then step to the largest that does.
-    // Each size tried loads a font, so few are tried.
-    const int textWidth = QFontMetrics(base).size(Qt::TextShowMnemonic, text).width();
-    const int margins = widthNeeded(w, text, base) - textWidth;
-    int size = textWidth > 0 ? int(qint64(largest) * (room - margins) / textWidth) : smallest;
-    size = qBound(smallest, size, largest - 1);
-    if (fits(size)) {
-        while (size + 1 < largest && fits(size + 1))
-            ++size;
-    } else {
-        while (size > smallest) {
-            --size;
-            if (fits(size))
-                break;
-        }
+    // A font is drawn at a whole number of pixels, and each size tried
+    // loads one: of the sizes drawn at one number of pixels, which take the
+    // same room, only the largest is tried (none at the largest size's).
+    // The tries go by halving, as a smaller size never needs more room.
+    const auto pixels = [dpi = w->logicalDpiY()](int tenths) {
+        return qRound(tenths * dpi / 720.0);
+    };
+    std::vector<int> tried; // from the largest down
+    for (int size = largest - 1; size >= smallest; --size) {
+        if (pixels(size) != pixels(largest) &&
+            (tried.empty() || pixels(size) != pixels(tried.back())))
+            tried.push_back(size);
     }
+    const auto first =
+        std::partition_point(tried.begin(), tried.end(), [&](int size) { return !fits(size); });
+    const int size = first == tried.end() ? smallest : *first;
     w->setFont(sized(size));
 }
 
