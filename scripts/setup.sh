@@ -14,6 +14,8 @@ test_packages=(xvfb xauth openbox tint2 xdotool x11-utils xclip copyq clang-14 l
 # The trays: XFixes notices of XEmbed trays coming and going; a
 # StatusNotifierItem host, its bus and D-Bus client, and pixel checks.
 build_packages+=(libxcb-xfixes0-dev)
+# Loading the font configuration while the window is being set up.
+build_packages+=(libfontconfig-dev)
 # Reading the CSV exports of browsers and password managers.
 build_packages+=(libcsv-dev)
 test_packages+=(lxqt-panel dbus-daemon libglib2.0-bin imagemagick)

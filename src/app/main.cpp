@@ -1,6 +1,7 @@
 #include "app/clipboard_hold.h"
 #include "app/command_line.h"
 #include "app/main_window.h"
+#include "app/platform.h"
 #include "app/single_instance.h"
 
 #include <QApplication>
@@ -27,6 +28,7 @@ int main(int argc, char* argv[])
                                      : sb::app::SingleInstance::Request::BringBack;
     if (instance.handOver(request))
         return 0;
+    const std::jthread fonts = sb::app::platform::prepareFonts();
     QApplication app(argc, argv);
     const sb::app::SingleInstance::Claim claim = instance.claim(request);
     if (claim == sb::app::SingleInstance::Claim::Forwarded)

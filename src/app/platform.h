@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <thread>
 
 class QMimeData;
 class QObject;
@@ -51,6 +52,13 @@ void markClipboardSecret(QMimeData& data);
 // does: whatever is open closes, nothing half-done is written, and a
 // password it left on the clipboard goes along. For as long as `context` lives.
 void onTermination(QObject* context, std::function<void()> quit);
+
+// Starts loading the desktop's font configuration on a thread of its own,
+// to be called just before the application object connects to the display:
+// the first text measured would otherwise wait several milliseconds for it
+// afterwards. The thread is waited for when the returned object goes; none
+// is started where fonts need no such loading.
+std::jthread prepareFonts();
 
 } // namespace platform
 } // namespace sb::app

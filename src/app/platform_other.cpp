@@ -40,4 +40,9 @@ void markClipboardSecret(QMimeData& data)
     data.setData(QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
 }
 
+std::jthread prepareFonts()
+{
+    return {};
+}
+
 } // namespace sb::app::platform

@@ -120,4 +120,9 @@ void markClipboardSecret(QMimeData& data)
 // Qt turns into the same quit.
 void onTermination(QObject*, std::function<void()>) {}
 
+std::jthread prepareFonts()
+{
+    return {};
+}
+
 } // namespace sb::app::platform

@@ -29,6 +29,7 @@
 #include <QWidget>
 #include <QtGui/qguiapplication_platform.h>
 
+#include <fontconfig/fontconfig.h>
 #include <xcb/xcb.h>
 #include <xcb/xfixes.h>
 
@@ -694,6 +695,13 @@ TrayHosts* createTrayHosts(QObject* parent)
 void markClipboardSecret(QMimeData& data)
 {
     data.setData(QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
+}
+
+// Qt finds fonts through fontconfig, whose configuration and caches take
+// longer to load than the rest of the start-up on a second core.
+std::jthread prepareFonts()
+{
+    return std::jthread([] { FcInit(); });
 }
 
 } // namespace sb::app::platform
