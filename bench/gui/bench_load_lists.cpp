@@ -3,6 +3,7 @@
 // share of each step.
 #include "bench_window.h"
 #include "browse/site_list.h"
+#include "browse/site_order.h"
 #include "common/name_match.h"
 
 #include <QApplication>

@@ -63,10 +63,4 @@ struct SiteListing
 store::Status readSiteListing(const store::RecordFile& sites, const store::RecordFile& accounts,
                               SiteListing& out, const SiteChoice& then = {});
 
-// Sorts names alphabetically as a person expects: by the user's locale,
-// ignoring letter case; names that compare equal keep their file order.
-void sortSiteNames(QStringList& names);
-// The same order as indexes into `names`, which stay as they are.
-std::vector<qsizetype> siteNameOrder(const QStringList& names);
-
 } // namespace sb::browse

@@ -1,5 +1,5 @@
 // The commands that read: sites, accounts, show, search and copy.
-#include "browse/site_list.h"
+#include "browse/site_order.h"
 #include "cli/command.h"
 #include "cli/terminal.h"
 #include "common/name_match.h"

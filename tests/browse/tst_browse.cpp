@@ -4,6 +4,7 @@
 // the GO buttons, driven through the widgets.
 #include "browse/account_view.h"
 #include "browse/site_list.h"
+#include "browse/site_order.h"
 #include "common/name_match.h"
 #include "history/change.h"
 #include "support/files.h"
