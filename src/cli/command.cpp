@@ -171,9 +171,12 @@ void Listing::add(std::initializer_list<std::pair<const char*, std::string_view>
         buffer_.clear();
     }
     if (!json_) {
-        for (const auto& field : fields)
-            buffer_.append(field.second).append(1, '\t');
-        buffer_.back() = '\n';
+        const char* tab = "";
+        for (const auto& field : fields) {
+            buffer_.append(tab).append(field.second);
+            tab = "\t";
+        }
+        buffer_ += '\n';
         return;
     }
     buffer_ += empty_ ? "[\n    {" : ",\n    {";
