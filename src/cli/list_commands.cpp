@@ -6,6 +6,7 @@
 #include "common/shown_text.h"
 #include "csv/csv_file.h"
 #include "export/clipboard_text.h"
+#include "history/change.h"
 #include "rules/account_edits.h"
 #include "rules/site_edits.h"
 
@@ -116,50 +117,37 @@ private:
     std::vector<size_t> ends_; // where each ends in text_
 };
 
-// The sites of the sites file by name, ignoring case as the window does
-// (each name once, under its first spelling). A name in ASCII is hashed and
-// compared as it is, any other through its upper case.
+// Sites by name, ignoring case as the window does (each name once, under
+// its first spelling), from the first field of their records.
 class SiteNames
 {
 public:
-    // The index of the site `name`, added when new, and whether it was.
-    std::pair<size_t, bool> add(std::string_view name)
+    // The index of the site `record` names, added when new, and whether it was.
+    std::pair<size_t, bool> add(const store::Record& record)
     {
-        const size_t hash = hashOf(name);
-        if (const auto found = find(name, hash))
+        const std::uint64_t hash = history::nameHash(RecordKind::Sites, record);
+        if (const auto found = find(record[0], hash))
             return {*found, false};
         const size_t i = names_.size();
-        names_.append(name);
+        names_.append(record[0]);
         byHash_.emplace(hash, i);
         return {i, true};
     }
 
-    std::optional<size_t> find(std::string_view name) const { return find(name, hashOf(name)); }
+    std::optional<size_t> find(const store::Record& record) const
+    {
+        return find(record[0], history::nameHash(RecordKind::Sites, record));
+    }
 
     std::string_view operator[](size_t i) const { return names_[i]; }
     size_t size() const { return names_.size(); }
 
 private:
-    static bool isAscii(std::string_view s)
-    {
-        return std::all_of(s.begin(), s.end(), [](char c) { return (c & 0x80) == 0; });
-    }
-
-    // FNV-1a of the name's upper case.
-    static size_t hashOf(std::string_view name)
-    {
-        const auto fnv = [](std::string_view upper, bool fold) {
-            std::uint64_t h = 14695981039346656037ull;
-            for (const char c : upper)
-                h = (h ^ static_cast<unsigned char>(fold ? common::asciiUpper(c) : c)) *
-                    1099511628211ull;
-            return size_t(h);
-        };
-        return isAscii(name) ? fnv(name, true) : fnv(csv::upperKey(name), false);
-    }
-
     static bool sameName(std::string_view a, std::string_view b)
     {
+        const auto isAscii = [](std::string_view s) {
+            return QtPrivate::isAscii(QLatin1StringView(s.data(), qsizetype(s.size())));
+        };
         if (isAscii(a) && isAscii(b))
             return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
                 return common::asciiUpper(x) == common::asciiUpper(y);
@@ -167,18 +155,18 @@ private:
         return csv::upperKey(a) == csv::upperKey(b);
     }
 
-    std::optional<size_t> find(std::string_view name, size_t hash) const
+    std::optional<size_t> find(std::string_view name, std::uint64_t hash) const
     {
         const auto [from, to] = byHash_.equal_range(hash);
         for (auto it = from; it != to; ++it) {
-            if (sameName((*this)[it->second], name))
+            if (sameName(names_[it->second], name))
                 return it->second;
         }
         return std::nullopt;
     }
 
     TextList names_;
-    std::unordered_multimap<size_t, size_t> byHash_;
+    std::unordered_multimap<std::uint64_t, size_t> byHash_;
 };
 
 // The field --field names (-1: all of them), or -2 for a wrong name.
@@ -379,7 +367,7 @@ public:
             if (!lastHolds && !holds(r[1]))
                 return;
             if (!last) {
-                last = hitSites.add(r[0]).first;
+                last = hitSites.add(r).first;
                 users.resize(hitSites.size());
             }
             users[*last].push_back(r[1]);
@@ -396,12 +384,12 @@ public:
         std::vector<bool> hitShown(hitSites.size());
         SiteNames alone;
         const auto onSite = [&](const store::Record& r) {
-            const std::optional<size_t> hit = hitSites.size() ? hitSites.find(r[0]) : std::nullopt;
+            const std::optional<size_t> hit = hitSites.size() ? hitSites.find(r) : std::nullopt;
             if (hit) {
                 if (hitShown[*hit])
                     return;
                 hitShown[*hit] = true;
-            } else if (!holds(r[0]) || !alone.add(r[0]).second) {
+            } else if (!holds(r[0]) || !alone.add(r).second) {
                 return;
             }
             shownUtf8.push_back(r[0]);
