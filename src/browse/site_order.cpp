@@ -67,7 +67,6 @@ public:
             key.push_back(char(unit & 0xFF));
         };
         accents_.clear();
-        bool accented = false;
         for (const QChar ch : name) {
             const char16_t c = ch.unicode();
             if (c < 0x80) {
@@ -76,10 +75,8 @@ public:
                     accents_.push_back(0);
                 }
             } else if (ch.isMark()) {
-                if (!accents_.empty()) {
+                if (!accents_.empty())
                     accents_.back() = c;
-                    accented = true;
-                }
             } else if (c == 0x00DF) {
                 put(rank_['s']);
                 put(rank_['s']);
@@ -88,18 +85,15 @@ public:
                 const auto [rank, accent] = letter(c);
                 put(rank);
                 accents_.push_back(accent);
-                accented = accented || accent != 0;
             }
         }
         put(1); // before any rank: a name sorts before its longer forms
         // Accents count only between names of the same ranks, whose accents
         // are as many: trailing "no accent"s change no order.
-        if (accented) {
-            while (accents_.back() == 0)
-                accents_.pop_back();
-            for (const char16_t accent : accents_)
-                put(accent);
-        }
+        while (!accents_.empty() && accents_.back() == 0)
+            accents_.pop_back();
+        for (const char16_t accent : accents_)
+            put(accent);
     }
 
 private:
@@ -263,7 +257,6 @@ std::optional<std::vector<qsizetype>> commonOrder(const QStringList& names, cons
     ends.reserve(size_t(names.size()));
     for (const QString& name : names) {
         accentsOf.clear();
-        bool accented = false;
         for (const QChar ch : name) {
             const char16_t c = ch.unicode();
             if (c < 0x80) {
@@ -279,24 +272,20 @@ std::optional<std::vector<qsizetype>> commonOrder(const QStringList& names, cons
                 if (accentsOf.empty() || accentsOf.back() != 0)
                     return std::nullopt;
                 accentsOf.back() = rank;
-                accented = true;
                 continue;
             }
             const QString parts = ch.decomposition();
-            if (ch.decompositionTag() != QChar::Canonical || parts.size() != 2 ||
-                parts[0].unicode() >= 0x80 || !parts[0].isLetter() ||
-                !accentRank(parts[1].unicode()))
+            const char rank = parts.size() == 2 ? accentRank(parts[1].unicode()) : 0;
+            if (ch.decompositionTag() != QChar::Canonical || rank == 0 ||
+                parts[0].unicode() >= 0x80 || !parts[0].isLetter())
                 return std::nullopt;
             keys += weights[parts[0].unicode()];
-            accentsOf += accentRank(parts[1].unicode());
-            accented = true;
+            accentsOf += rank;
         }
         keys += '\0';
-        if (accented) {
-            while (accentsOf.back() == 0)
-                accentsOf.pop_back();
-            keys += accentsOf;
-        }
+        while (!accentsOf.empty() && accentsOf.back() == 0)
+            accentsOf.pop_back();
+        keys += accentsOf;
         ends.push_back(keys.size());
     }
     return orderByKeys(keys, ends);
@@ -306,12 +295,12 @@ std::optional<std::vector<qsizetype>> commonOrder(const QStringList& names, cons
 
 std::vector<qsizetype> siteNameOrder(const QStringList& names)
 {
-    // Under the POSIX "C" locale Qt collates by code point and heeds letter
-    // case whatever it is told; a person still expects dictionary order, so
-    // English rules stand in for it.
     QLocale locale;
     if (auto order = commonOrder(names, locale))
         return std::move(*order);
+    // Under the POSIX "C" locale Qt collates by code point and heeds letter
+    // case whatever it is told; a person still expects dictionary order, so
+    // English rules stand in for it.
     if (locale.language() == QLocale::C)
         locale = QLocale(QLocale::English, QLocale::UnitedStates);
     QCollator collator(locale);

@@ -62,15 +62,15 @@ void fitFont(QWidget* w)
     const auto pixels = [dpi = w->logicalDpiY()](int tenths) {
         return qRound(tenths * dpi / 720.0);
     };
-    std::vector<int> tried; // from the largest down
-    for (int size = largest - 1; size >= smallest; --size) {
-        if (pixels(size) != pixels(largest) &&
-            (tried.empty() || pixels(size) != pixels(tried.back())))
-            tried.push_back(size);
+    std::vector<int> candidates; // from the largest down
+    for (int size = largest - 1, last = pixels(largest); size >= smallest; --size) {
+        if (pixels(size) != last)
+            candidates.push_back(size);
+        last = pixels(size);
     }
-    const auto first =
-        std::partition_point(tried.begin(), tried.end(), [&](int size) { return !fits(size); });
-    const int size = first == tried.end() ? smallest : *first;
+    const auto first = std::partition_point(candidates.begin(), candidates.end(),
+                                            [&](int size) { return !fits(size); });
+    const int size = first == candidates.end() ? smallest : *first;
     w->setFont(sized(size));
 }
 
